@@ -1,0 +1,39 @@
+// The desktop program's real dialogs.
+#include "app/Dialogs.h"
+
+#include "app/ExceptionBox.h"
+#include "app/MessageDialog.h"
+#include "app/SaveDialog.h"
+
+#include <QApplication>
+#include <QFileDialog>
+
+namespace orvane {
+
+int TQtDialogs::ShowMessageDialog(const std::string& text, TMsgDlgType kind,
+                                  TMsgDlgButtons buttons) {
+    return orvane::ShowMessageDialog(text, kind, buttons);
+}
+
+void TQtDialogs::ShowExceptionBox(const std::exception& error) {
+    orvane::ShowExceptionBox(error);
+}
+
+bool TQtDialogs::ExecuteSaveDialog(TSaveDialog& dialog) {
+    QFileDialog fileDialog(QApplication::activeWindow(), QString::fromStdString(dialog.Title),
+                           QString::fromStdString(dialog.InitialDir));
+    fileDialog.setAcceptMode(QFileDialog::AcceptSave);
+    fileDialog.setFileMode(QFileDialog::AnyFile);
+    fileDialog.setNameFilter(QString::fromStdString(dialog.Filter));
+    fileDialog.setDefaultSuffix(QString::fromStdString(dialog.DefaultExt));
+    fileDialog.setOption(QFileDialog::DontConfirmOverwrite, !dialog.ConfirmOverwrite);
+    fileDialog.setSizeGripEnabled(dialog.Resizable);
+    fileDialog.selectFile(QString::fromStdString(dialog.FileName));
+    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
+        return false;
+    }
+    dialog.FileName = fileDialog.selectedFiles().constFirst().toStdString();
+    return true;
+}
+
+} // namespace orvane

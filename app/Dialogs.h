@@ -1,0 +1,42 @@
+// The window's seams to the user: the message dialog, the exception box and the save
+// dialog. The desktop program shows real dialogs; tests answer them.
+#pragma once
+
+#include <exception>
+#include <string>
+
+class QWidget;
+
+namespace orvane {
+
+inline constexpr const char* ApplicationTitle = "Orvane";
+
+enum class TMsgDlgType { mtWarning, mtError };
+
+// The only button set the program ever asks for.
+enum class TMsgDlgButtons { mbOK };
+
+inline constexpr int mrOK = 1;
+
+class TSaveDialog;
+
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+    virtual int ShowMessageDialog(const std::string& text, TMsgDlgType kind,
+                                  TMsgDlgButtons buttons) = 0;
+    virtual void ShowExceptionBox(const std::exception& error) = 0;
+    // Shows the dialog modally; on confirmation stores the chosen name in its FileName.
+    virtual bool ExecuteSaveDialog(TSaveDialog& dialog) = 0;
+};
+
+// The real dialogs of the desktop program.
+class TQtDialogs final : public TDialogs {
+public:
+    int ShowMessageDialog(const std::string& text, TMsgDlgType kind,
+                          TMsgDlgButtons buttons) override;
+    void ShowExceptionBox(const std::exception& error) override;
+    bool ExecuteSaveDialog(TSaveDialog& dialog) override;
+};
+
+} // namespace orvane

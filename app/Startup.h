@@ -1,0 +1,19 @@
+// The program's start: application, title, classic look, the one window and its loop.
+#pragma once
+
+#include <memory>
+
+namespace orvane {
+
+class TDialogs;
+class TMainForm;
+class TPriorities;
+
+// Creates the main window (whose FormCreate makes the priority requests and shows their
+// warnings) and only then shows it, centred. Needs a QApplication.
+std::unique_ptr<TMainForm> CreateAndShowMainForm(TDialogs& dialogs, TPriorities& priorities);
+
+// The whole program: returns the process's exit code, 0 when the window was closed.
+int RunOrvane(int& argc, char** argv);
+
+} // namespace orvane

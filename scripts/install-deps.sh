@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Orvane needs to build, test and run, when any is missing.
+set -euo pipefail
+
+packages=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev libgl-dev
+    libgtest-dev libgmock-dev
+    fonts-wine fonts-dejavu-core
+)
+
+missing=()
+for package in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing missing packages: ${missing[*]}"
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    if command -v sudo >/dev/null; then
+        sudo="sudo"
+    else
+        echo "Missing packages and not root (no sudo either): ${missing[*]}" >&2
+        exit 1
+    fi
+fi
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,139 @@
+// The gauge: whole percentages truncated, clamping, repainting at once and only when the
+// percentage changes, and the bar and inverse text it draws.
+#include "app/Gauge.h"
+
+#include <QAccessible>
+#include <QAccessibleValueInterface>
+#include <QApplication>
+#include <QImage>
+#include <gtest/gtest.h>
+
+namespace orvane {
+namespace {
+
+class TCountingGauge : public TGauge {
+public:
+    int Paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        ++Paints;
+        TGauge::paintEvent(event);
+    }
+};
+
+TEST(Gauge, PercentageIsTruncatedAndProgressClamped) {
+    struct Case {
+        std::int32_t minValue, maxValue, progress;
+        std::int32_t shownProgress;
+        int percent;
+    };
+    const Case cases[] = {
+        {0, 400, 3, 3, 0},      {0, 400, 4, 4, 1},       {0, 400, 399, 399, 99},
+        {0, 400, 400, 400, 100}, {0, 400, -7, 0, 0},      {0, 400, 9999, 400, 100},
+        {5, 5, 5, 5, 0},        {100, 200, 150, 150, 50},
+        // Large ranges must not overflow: a 1 GiB pass in 1-byte blocks.
+        {0, 1073741824, 1073741823, 1073741823, 99},
+    };
+    for (const Case& c : cases) {
+        TGauge gauge;
+        gauge.SetMaxValue(c.maxValue);
+        gauge.SetMinValue(c.minValue);
+        gauge.SetProgress(c.progress);
+        EXPECT_EQ(gauge.Progress(), c.shownProgress) << c.minValue << ".." << c.maxValue << " at " << c.progress;
+        EXPECT_EQ(gauge.PercentDone(), c.percent) << c.minValue << ".." << c.maxValue << " at " << c.progress;
+    }
+}
+
+TEST(Gauge, StartsEmptyAtZeroOfHundred) {
+    TGauge gauge;
+    EXPECT_EQ(gauge.MinValue(), 0);
+    EXPECT_EQ(gauge.MaxValue(), 100);
+    EXPECT_EQ(gauge.Progress(), 0);
+    EXPECT_EQ(gauge.PercentDone(), 0);
+}
+
+TEST(Gauge, RepaintsAtOnceOnlyWhenThePercentageChanges) {
+    TCountingGauge gauge;
+    gauge.resize(129, 17);
+    gauge.SetMaxValue(400);
+    gauge.show();
+    QApplication::processEvents();
+    gauge.Paints = 0;
+
+    for (int k = 1; k <= 3; ++k) {
+        gauge.SetProgress(k);
+    }
+    EXPECT_EQ(gauge.Paints, 0);
+    gauge.SetProgress(4); // 1%: painted within the call, no event loop involved
+    EXPECT_EQ(gauge.Paints, 1);
+    gauge.SetProgress(4);
+    gauge.SetProgress(7);
+    EXPECT_EQ(gauge.Paints, 1);
+
+    // A whole pass repaints about once per per cent.
+    gauge.Paints = 0;
+    gauge.SetProgress(0);
+    for (int k = 1; k <= 400; ++k) {
+        gauge.SetProgress(k);
+    }
+    EXPECT_EQ(gauge.Paints, 101);
+}
+
+QImage Rendered(int progress) {
+    TGauge gauge;
+    gauge.resize(129, 17);
+    gauge.SetMaxValue(400);
+    gauge.SetProgress(progress);
+    return gauge.grab().toImage();
+}
+
+TEST(Gauge, DrawsTheBarAndTheTextInInverseColours) {
+    const QPalette palette = QApplication::palette();
+    const QRgb face = palette.color(QPalette::Button).rgb() & 0xFFFFFF;
+    const QRgb highlight = palette.color(QPalette::Highlight).rgb() & 0xFFFFFF;
+    const auto at = [](const QImage& image, int x, int y) { return image.pixel(x, y) & 0xFFFFFF; };
+
+    const QImage empty = Rendered(0);
+    EXPECT_EQ(at(empty, 0, 0), face);
+    EXPECT_EQ(at(empty, 128, 16), face);
+
+    const QImage half = Rendered(200); // 50% of 129 pixels: 64 filled
+    EXPECT_EQ(at(half, 0, 8), highlight);
+    EXPECT_EQ(at(half, 63, 0), highlight);
+    EXPECT_EQ(at(half, 64, 0), face);
+    EXPECT_EQ(at(half, 128, 8), face);
+
+    const QImage full = Rendered(400);
+    EXPECT_EQ(at(full, 128, 16), highlight);
+
+    // The text: over the empty part its pixels are the inverse of the face colour.
+    const QRgb inverseFace = ~face & 0xFFFFFF;
+    int inverted = 0;
+    for (int y = 0; y < empty.height(); ++y) {
+        for (int x = 0; x < empty.width(); ++x) {
+            inverted += at(empty, x, y) == inverseFace;
+        }
+    }
+    EXPECT_GT(inverted, 5);
+}
+
+TEST(Gauge, AssistiveTechnologyReadsItAsAProgressBar) {
+    TGauge gauge;
+    gauge.setAccessibleName(QStringLiteral("Progress"));
+    gauge.SetMaxValue(400);
+    gauge.SetProgress(200);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&gauge);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->role(), QAccessible::ProgressBar);
+    EXPECT_EQ(accessible->text(QAccessible::Name), QStringLiteral("Progress"));
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("50%"));
+    QAccessibleValueInterface* value = accessible->valueInterface();
+    ASSERT_NE(value, nullptr);
+    EXPECT_EQ(value->currentValue().toInt(), 200);
+    EXPECT_EQ(value->minimumValue().toInt(), 0);
+    EXPECT_EQ(value->maximumValue().toInt(), 400);
+}
+
+} // namespace
+} // namespace orvane
