@@ -12,23 +12,25 @@ namespace {
 
 const char* const StyleName = "Windows";
 const char* const ClassicFontFile = "wine/fonts/ms_sans_serif.ttf";
+// The bitmap clone has no bold face and Qt does not embolden bitmaps; Tahoma, drawn for
+// the same metrics, carries the bold texts.
+const char* const ClassicBoldFontFile = "wine/fonts/tahomabd.ttf";
 constexpr int ClassicFontPixels = 11; // 8 point at 96 dots per inch
 
-} // namespace
+// The family of a font file under the generic data location, loaded once; empty when the
+// file is missing or unreadable.
+QString LoadedFamily(const char* file) {
+    const QString path =
+        QStandardPaths::locate(QStandardPaths::GenericDataLocation, QString::fromLatin1(file));
+    if (path.isEmpty()) {
+        return {};
+    }
+    const QStringList families =
+        QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFont(path));
+    return families.isEmpty() ? QString() : families.constFirst();
+}
 
-QFont ClassicFont() {
-    static const QString family = [] {
-        const QString path =
-            QStandardPaths::locate(QStandardPaths::GenericDataLocation, QString::fromLatin1(ClassicFontFile));
-        if (!path.isEmpty()) {
-            const int id = QFontDatabase::addApplicationFont(path);
-            const QStringList families = QFontDatabase::applicationFontFamilies(id);
-            if (!families.isEmpty()) {
-                return families.constFirst();
-            }
-        }
-        return QString();
-    }();
+QFont FontOf(const QString& family, int pixelSize, bool bold) {
     QFont font;
     if (!family.isEmpty()) {
         font.setFamily(family);
@@ -36,8 +38,23 @@ QFont ClassicFont() {
         font.setFamilies({QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans")});
         font.setStyleHint(QFont::SansSerif);
     }
-    font.setPixelSize(ClassicFontPixels);
+    font.setPixelSize(pixelSize);
+    font.setBold(bold);
+    // Crisp pixels like the bitmap face beside it; the gauge's inverse text needs them too.
+    font.setStyleStrategy(QFont::NoAntialias);
     return font;
+}
+
+} // namespace
+
+QFont ClassicFont() {
+    static const QString family = LoadedFamily(ClassicFontFile);
+    return FontOf(family, ClassicFontPixels, false);
+}
+
+QFont ClassicBoldFont(int pixelSize) {
+    static const QString family = LoadedFamily(ClassicBoldFontFile);
+    return FontOf(family, pixelSize, true);
 }
 
 QFont ApplyClassicLook(QApplication& application) {

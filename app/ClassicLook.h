@@ -15,6 +15,9 @@ QFont ApplyClassicLook(QApplication& application);
 // The MS Sans Serif clone from Debian's fonts-wine, else a close sans font, at 11 pixels.
 QFont ClassicFont();
 
+// The bold texts' font, at 11 pixels (8 point) unless told otherwise.
+QFont ClassicBoldFont(int pixelSize = 11);
+
 // Dark grey, red, green and blue all 64, of the run display's texts.
 inline const QColor DarkGrey{64, 64, 64};
 

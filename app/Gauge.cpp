@@ -1,6 +1,7 @@
 // Drawing and range rules of the progress gauge.
 #include "app/Gauge.h"
 
+#include "app/ClassicLook.h"
 #include "app/GaugeAccessible.h"
 
 #include <QAccessible>
@@ -14,9 +15,7 @@ TGauge::TGauge(QWidget* parent) : QWidget(parent) {
     InstallGaugeAccessibleFactory();
     setFocusPolicy(Qt::NoFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    QFont bold = font();
-    bold.setBold(true);
-    setFont(bold);
+    setFont(ClassicBoldFont());
 }
 
 int TGauge::ComputePercent() const {

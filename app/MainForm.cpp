@@ -57,9 +57,7 @@ QLabel* StaticText(QWidget* parent, std::string_view text, int left, int top, in
     if (sunken) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
         label->setLineWidth(1);
-        QFont bold = label->font();
-        bold.setBold(true);
-        label->setFont(bold);
+        label->setFont(ClassicBoldFont());
     }
     return label;
 }
@@ -105,10 +103,7 @@ QPushButton* BitButton(QWidget* parent, const char* text, const QIcon& icon, int
                        int width, int height) {
     auto* button = Placed(new QPushButton(icon, QString::fromLatin1(text), parent), left, top, width, height);
     button->setIconSize(QSize(16, 16));
-    QFont bold = button->font();
-    bold.setBold(true);
-    bold.setPixelSize(ButtonFontPixels);
-    button->setFont(bold);
+    button->setFont(ClassicBoldFont(ButtonFontPixels));
     return button;
 }
 
