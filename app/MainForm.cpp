@@ -36,7 +36,8 @@ QString Text(std::string_view text) {
     return QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-template <typename Widget> Widget* Placed(Widget* widget, int left, int top, int width, int height) {
+template <typename Widget>
+Widget* Placed(Widget* widget, int left, int top, int width, int height) {
     widget->setGeometry(left, top, width, height);
     return widget;
 }
@@ -49,10 +50,9 @@ QLabel* TextLabel(QWidget* parent, const char* text, int left, int top, int widt
 }
 
 // A fixed-size label that centres its text; with `sunken`, in a sunken frame and bold.
-QLabel* StaticText(QWidget* parent, std::string_view text, int left, int top, int width,
-                   int height, bool sunken = false) {
-    auto* label = Placed(new QLabel(Text(text), parent),
-                         left, top, width, height);
+QLabel* StaticText(QWidget* parent, std::string_view text, int left, int top, int width, int height,
+                   bool sunken = false) {
+    auto* label = Placed(new QLabel(Text(text), parent), left, top, width, height);
     label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
     if (sunken) {
         label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -101,7 +101,8 @@ QTreeWidget* ListView(QWidget* parent, int left, int top, int width, int height)
 
 QPushButton* BitButton(QWidget* parent, const char* text, const QIcon& icon, int left, int top,
                        int width, int height) {
-    auto* button = Placed(new QPushButton(icon, QString::fromLatin1(text), parent), left, top, width, height);
+    auto* button =
+        Placed(new QPushButton(icon, QString::fromLatin1(text), parent), left, top, width, height);
     button->setIconSize(QSize(16, 16));
     button->setFont(ClassicBoldFont(ButtonFontPixels));
     return button;
@@ -143,7 +144,8 @@ void TMainForm::CreateControls() {
     RListLabel = TextLabel(this, "Read", 264, 8, 26, 13);
     ReadListView = ListView(this, 264, 24, 249, 185);
 
-    AccessRadioGroup = Placed(new QGroupBox(QStringLiteral(" Access via "), this), 16, 232, 161, 41);
+    AccessRadioGroup =
+        Placed(new QGroupBox(QStringLiteral(" Access via "), this), 16, 232, 161, 41);
     FAccessButtons = new QButtonGroup(this);
     const char* const items[] = {"File", "mmio", "Win32"};
     // Three columns: each item (width - 10) / 3 wide from x = 8, below the caption's line.
@@ -154,8 +156,10 @@ void TMainForm::CreateControls() {
     }
     AccessRadioItem(TAccessMethod::amFile)->setChecked(true);
 
-    WriteBufferedCheckBox = Placed(new QCheckBox(QStringLiteral("Write buffered"), this), 184, 232, 89, 17);
-    ReadBufferedCheckBox = Placed(new QCheckBox(QStringLiteral("Read buffered"), this), 184, 256, 89, 17);
+    WriteBufferedCheckBox =
+        Placed(new QCheckBox(QStringLiteral("Write buffered"), this), 184, 232, 89, 17);
+    ReadBufferedCheckBox =
+        Placed(new QCheckBox(QStringLiteral("Read buffered"), this), 184, 256, 89, 17);
     WriteBufferedCheckBox->setEnabled(false);
     ReadBufferedCheckBox->setEnabled(false);
 
@@ -171,28 +175,35 @@ void TMainForm::CreateControls() {
     FSLabel = TextLabel(this, "File size:", 16, 280, 40, 13);
     FileSizeTrackBar = TrackBar(this, longThumb, fileMax, FileSizeStartPosition, 16, 296, 129, 25);
     MinFSStaticText = StaticText(this, FileSizeLabels.front(), 16, 320, 25, 17);
-    CurFSStaticText = StaticText(this, FileSizeLabels[FileSizeStartPosition], 56, 320, 49, 17, true);
+    CurFSStaticText =
+        StaticText(this, FileSizeLabels[FileSizeStartPosition], 56, 320, 49, 17, true);
     MaxFSStaticText = StaticText(this, FileSizeLabels.back(), 120, 320, 25, 17);
 
     BSLabel = TextLabel(this, "Block size:", 160, 280, 51, 13);
-    BlockSizeTrackBar = TrackBar(this, longThumb, blockMax, BlockSizeStartPosition, 160, 296, 113, 25);
+    BlockSizeTrackBar =
+        TrackBar(this, longThumb, blockMax, BlockSizeStartPosition, 160, 296, 113, 25);
     MinBSStaticText = StaticText(this, BlockSizeLabels.front(), 160, 320, 25, 17);
-    CurBSStaticText = StaticText(this, BlockSizeLabels[BlockSizeStartPosition], 192, 320, 49, 17, true);
+    CurBSStaticText =
+        StaticText(this, BlockSizeLabels[BlockSizeStartPosition], 192, 320, 49, 17, true);
     MaxBSStaticText = StaticText(this, BlockSizeLabels.back(), 248, 320, 25, 17);
 
     const QColor highlight = palette().color(QPalette::Light);
     const QColor shadow = palette().color(QPalette::Dark);
-    GoBitBtn = BitButton(this, "Go!", ButtonIcon(CogWheelsImage(), highlight, shadow), 288, 232, 65, 41);
-    StopBitBtn = BitButton(this, "Stop", ButtonIcon(RedDiscImage(), highlight, shadow), 288, 296, 65, 41);
+    GoBitBtn =
+        BitButton(this, "Go!", ButtonIcon(CogWheelsImage(), highlight, shadow), 288, 232, 65, 41);
+    StopBitBtn =
+        BitButton(this, "Stop", ButtonIcon(RedDiscImage(), highlight, shadow), 288, 296, 65, 41);
     StopBitBtn->setEnabled(false);
 
     CCSLabel = TextLabel(this, "Current chunk size:", 368, 232, 91, 13);
     SetTextColour(CCSLabel, DarkGrey);
-    ChunkSizeTrackBar = TrackBar(this, shortThumb, chunkMax, ChunkSizeStartPosition, 368, 248, 137, 25);
+    ChunkSizeTrackBar =
+        TrackBar(this, shortThumb, chunkMax, ChunkSizeStartPosition, 368, 248, 137, 25);
     ChunkSizeTrackBar->setEnabled(false);
     MinCSStaticText = StaticText(this, ChunkSizeLabels.front(), 368, 272, 25, 17);
     SetTextColour(MinCSStaticText, DarkGrey);
-    CurCSStaticText = StaticText(this, ChunkSizeLabels[ChunkSizeStartPosition], 416, 272, 41, 17, true);
+    CurCSStaticText =
+        StaticText(this, ChunkSizeLabels[ChunkSizeStartPosition], 416, 272, 41, 17, true);
     SetTextColour(CurCSStaticText, DarkGrey);
     // Its own background, which a run colours by phase; it starts in the face colour.
     CurCSStaticText->setAutoFillBackground(true);
@@ -212,7 +223,8 @@ void TMainForm::ConnectHandlers() {
             [this] { Guarded([this] { BlockSizeTrackBarChange(); }); });
     connect(ChunkSizeTrackBar, &QSlider::valueChanged, this,
             [this] { Guarded([this] { ChunkSizeTrackBarChange(); }); });
-    connect(StopBitBtn, &QPushButton::clicked, this, [this] { Guarded([this] { StopBitBtnClick(); }); });
+    connect(StopBitBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { StopBitBtnClick(); }); });
     // Only a newly selected item runs the handler; a click on the selected one does not.
     connect(FAccessButtons, &QButtonGroup::idToggled, this, [this](int, bool checked) {
         UpdateRadioTabStop();
@@ -278,10 +290,12 @@ TAccessMethod TMainForm::AccessMethod() const {
 
 void TMainForm::FormCreate() {
     if (!FPriorities.RaiseProcessPriority()) {
-        FDialogs.ShowMessageDialog(PriorityClassWarning, TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+        FDialogs.ShowMessageDialog(PriorityClassWarning, TMsgDlgType::mtWarning,
+                                   TMsgDlgButtons::mbOK);
     }
     if (!FPriorities.RaiseThreadPriority()) {
-        FDialogs.ShowMessageDialog(ThreadPriorityWarning, TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+        FDialogs.ShowMessageDialog(ThreadPriorityWarning, TMsgDlgType::mtWarning,
+                                   TMsgDlgButtons::mbOK);
     }
     FFileSize = FileSizes[static_cast<std::size_t>(FileSizeTrackBar->value())];
 }
@@ -307,7 +321,9 @@ void TMainForm::ChunkSizeTrackBarChange() {
     QCoreApplication::processEvents();
 }
 
-void TMainForm::StopBitBtnClick() { FStopRequested = true; }
+void TMainForm::StopBitBtnClick() {
+    FStopRequested = true;
+}
 
 void TMainForm::AccessRadioGroupClick() {
     const bool buffered = AccessMethod() != TAccessMethod::amFile;

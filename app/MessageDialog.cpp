@@ -52,15 +52,17 @@ std::unique_ptr<QDialog> CreateMessageDialog(const QString& text, TMsgDlgType ki
     message->setWordWrap(true);
     // Wrap only where the text is wider than half the screen.
     const int limit = ScreenWidth() / 2;
-    const int natural =
-        message->fontMetrics().boundingRect(QRect(0, 0, limit, 100000), Qt::TextWordWrap, lines).width();
+    const int natural = message->fontMetrics()
+                            .boundingRect(QRect(0, 0, limit, 100000), Qt::TextWordWrap, lines)
+                            .width();
     message->setFixedWidth(std::min(limit, natural + 1));
 
     auto* ok = new QPushButton(QStringLiteral("OK"), dialog.get());
     ok->setObjectName(QStringLiteral("OK"));
     ok->setDefault(true);
     ok->setAutoDefault(true);
-    QObject::connect(ok, &QPushButton::clicked, dialog.get(), [d = dialog.get()] { d->done(mrOK); });
+    QObject::connect(ok, &QPushButton::clicked, dialog.get(),
+                     [d = dialog.get()] { d->done(mrOK); });
 
     auto* layout = new QGridLayout(dialog.get());
     layout->setHorizontalSpacing(12);

@@ -19,8 +19,8 @@ inline constexpr std::array<std::string_view, 11> FileSizeLabels = {
 
 // Block size at position p is 2^p bytes; the label is the count in decimal.
 inline constexpr std::array<std::int32_t, 9> BlockSizes = {1, 2, 4, 8, 16, 32, 64, 128, 256};
-inline constexpr std::array<std::string_view, 9> BlockSizeLabels = {
-    "1", "2", "4", "8", "16", "32", "64", "128", "256"};
+inline constexpr std::array<std::string_view, 9> BlockSizeLabels = {"1",  "2",  "4",   "8",  "16",
+                                                                    "32", "64", "128", "256"};
 
 // Chunk size at position p is 2^(10+p) bytes.
 inline constexpr std::array<std::int32_t, 11> ChunkSizes = {

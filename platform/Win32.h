@@ -3,8 +3,8 @@
 #pragma once
 
 #ifdef _WIN32
-#include <windows.h>
 #include <mmsystem.h>
+#include <windows.h>
 #else
 
 #include <cstdint>

@@ -18,10 +18,10 @@
 #include "platform/linux/ErrnoMap.h"
 
 #include <algorithm>
-#include <iterator>
 #include <cerrno>
 #include <cstdlib>
 #include <dirent.h>
+#include <iterator>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
@@ -39,7 +39,9 @@ constexpr int ioprioClassRealtime = 1;
 constexpr int ioprioClassBestEffort = 2;
 constexpr int ioprioClassIdle = 3;
 
-constexpr int IoPriority(int ioClass, int level) { return (ioClass << ioprioClassShift) | level; }
+constexpr int IoPriority(int ioClass, int level) {
+    return (ioClass << ioprioClassShift) | level;
+}
 
 struct ClassEntry {
     DWORD priorityClass;
@@ -59,7 +61,9 @@ int SetThreadIoPriority(pid_t tid, int ioPriority) {
     return static_cast<int>(syscall(SYS_ioprio_set, ioprioWhoProcess, tid, ioPriority));
 }
 
-pid_t CurrentThreadId() { return static_cast<pid_t>(syscall(SYS_gettid)); }
+pid_t CurrentThreadId() {
+    return static_cast<pid_t>(syscall(SYS_gettid));
+}
 
 // The lowest nice value RLIMIT_NICE lets this process take without a capability
 // (20 - limit; a limit of 0 or 1 allows no lowering at all).
@@ -87,9 +91,13 @@ int BaseNice() {
 
 } // namespace
 
-HANDLE GetCurrentProcess() { return currentProcess; }
+HANDLE GetCurrentProcess() {
+    return currentProcess;
+}
 
-HANDLE GetCurrentThread() { return currentThread; }
+HANDLE GetCurrentThread() {
+    return currentThread;
+}
 
 BOOL SetPriorityClass(HANDLE hProcess, DWORD dwPriorityClass) {
     using orvane::platform::FailWithErrno;
@@ -97,8 +105,9 @@ BOOL SetPriorityClass(HANDLE hProcess, DWORD dwPriorityClass) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
-    const auto entry = std::find_if(std::begin(classTable), std::end(classTable),
-                                    [&](const ClassEntry& e) { return e.priorityClass == dwPriorityClass; });
+    const auto entry =
+        std::find_if(std::begin(classTable), std::end(classTable),
+                     [&](const ClassEntry& e) { return e.priorityClass == dwPriorityClass; });
     if (entry == std::end(classTable)) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;

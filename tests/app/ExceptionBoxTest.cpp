@@ -30,7 +30,7 @@ TEST(ExceptionBox, FinalPeriodRule) {
         {"a, b,", "a, b,"},
         {"dash-", "dash-"},
         {"blank ", "blank "},
-        {"slash/", "slash/."},                   // "/" is 47, after "."
+        {"slash/", "slash/."},                         // "/" is 47, after "."
         {"Datentr\xC3\xA4ger", "Datentr\xC3\xA4ger."}, // a UTF-8 byte from 128 up
         {"line\r", "line\r"},
     };
@@ -48,7 +48,8 @@ TEST(ExceptionBox, GuardShowsWhateverEscapesAndReturns) {
     RunGuarded(dialogs, [&] { after = true; });
     EXPECT_TRUE(after);
     EXPECT_EQ(dialogs.Exceptions,
-              (std::vector<std::string>{"Dateizugriff verweigert", "from the library", "Unknown exception"}));
+              (std::vector<std::string>{"Dateizugriff verweigert", "from the library",
+                                        "Unknown exception"}));
 }
 
 TEST(ExceptionBox, IsAnApplicationModalStopBoxTitledWithTheApplication) {

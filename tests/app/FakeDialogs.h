@@ -25,7 +25,9 @@ public:
         Messages.push_back({text, kind, AnyMainFormVisible()});
         return mrOK;
     }
-    void ShowExceptionBox(const std::exception& error) override { Exceptions.emplace_back(error.what()); }
+    void ShowExceptionBox(const std::exception& error) override {
+        Exceptions.emplace_back(error.what());
+    }
     bool ExecuteSaveDialog(TSaveDialog& dialog) override {
         SaveDialogProposals.push_back(dialog.FileName);
         if (SaveDialogAnswer.empty()) {

@@ -29,9 +29,14 @@ TEST(Gauge, PercentageIsTruncatedAndProgressClamped) {
         int percent;
     };
     const Case cases[] = {
-        {0, 400, 3, 3, 0},      {0, 400, 4, 4, 1},       {0, 400, 399, 399, 99},
-        {0, 400, 400, 400, 100}, {0, 400, -7, 0, 0},      {0, 400, 9999, 400, 100},
-        {5, 5, 5, 5, 0},        {100, 200, 150, 150, 50},
+        {0, 400, 3, 3, 0},
+        {0, 400, 4, 4, 1},
+        {0, 400, 399, 399, 99},
+        {0, 400, 400, 400, 100},
+        {0, 400, -7, 0, 0},
+        {0, 400, 9999, 400, 100},
+        {5, 5, 5, 5, 0},
+        {100, 200, 150, 150, 50},
         // Large ranges must not overflow: a 1 GiB pass in 1-byte blocks.
         {0, 1073741824, 1073741823, 1073741823, 99},
     };
@@ -40,8 +45,10 @@ TEST(Gauge, PercentageIsTruncatedAndProgressClamped) {
         gauge.SetMaxValue(c.maxValue);
         gauge.SetMinValue(c.minValue);
         gauge.SetProgress(c.progress);
-        EXPECT_EQ(gauge.Progress(), c.shownProgress) << c.minValue << ".." << c.maxValue << " at " << c.progress;
-        EXPECT_EQ(gauge.PercentDone(), c.percent) << c.minValue << ".." << c.maxValue << " at " << c.progress;
+        EXPECT_EQ(gauge.Progress(), c.shownProgress)
+            << c.minValue << ".." << c.maxValue << " at " << c.progress;
+        EXPECT_EQ(gauge.PercentDone(), c.percent)
+            << c.minValue << ".." << c.maxValue << " at " << c.progress;
     }
 }
 

@@ -1,9 +1,9 @@
 // The main window: every control's place, text and starting state, the scales' handlers,
 // the radio group's rule, Stop, the tab order, accessibility and the screenshot.
+#include "app/MainForm.h"
 #include "app/ClassicLook.h"
 #include "app/Frames.h"
 #include "app/Gauge.h"
-#include "app/MainForm.h"
 #include "tests/app/FakeDialogs.h"
 
 #include <QAccessible>
@@ -295,17 +295,19 @@ TEST_F(MainFormTest, TabOrderPassesOverDisabledControls) {
         return visited;
     };
     const TMainForm& f = Form;
-    EXPECT_EQ(tabRound(6), (std::vector<QWidget*>{f.WriteListView, f.FileSizeTrackBar, f.GoBitBtn,
-                                                   f.ReadListView, f.AccessRadioItem(TAccessMethod::amFile),
-                                                   f.BlockSizeTrackBar, f.WriteListView}));
+    EXPECT_EQ(tabRound(6),
+              (std::vector<QWidget*>{f.WriteListView, f.FileSizeTrackBar, f.GoBitBtn,
+                                     f.ReadListView, f.AccessRadioItem(TAccessMethod::amFile),
+                                     f.BlockSizeTrackBar, f.WriteListView}));
 
     // With "Win32" selected and Stop enabled, the selected item and every box take their turn.
     Form.AccessRadioItem(TAccessMethod::amWin32)->click();
     Form.StopBitBtn->setEnabled(true);
-    EXPECT_EQ(tabRound(9), (std::vector<QWidget*>{f.WriteListView, f.FileSizeTrackBar, f.GoBitBtn,
-                                                   f.ReadListView, f.AccessRadioItem(TAccessMethod::amWin32),
-                                                   f.WriteBufferedCheckBox, f.ReadBufferedCheckBox,
-                                                   f.BlockSizeTrackBar, f.StopBitBtn, f.WriteListView}));
+    EXPECT_EQ(tabRound(9),
+              (std::vector<QWidget*>{f.WriteListView, f.FileSizeTrackBar, f.GoBitBtn,
+                                     f.ReadListView, f.AccessRadioItem(TAccessMethod::amWin32),
+                                     f.WriteBufferedCheckBox, f.ReadBufferedCheckBox,
+                                     f.BlockSizeTrackBar, f.StopBitBtn, f.WriteListView}));
 
     // Within the group the arrow keys move the selection, and Tab follows it.
     Form.AccessRadioItem(TAccessMethod::amWin32)->setFocus(Qt::TabFocusReason);
@@ -319,11 +321,16 @@ TEST_F(MainFormTest, TabOrderPassesOverDisabledControls) {
 TEST_F(MainFormTest, ScreenReaderNamesEveryControl) {
     const TMainForm& f = Form;
     const std::pair<QWidget*, const char*> named[] = {
-        {f.WriteListView, "Write"},          {f.ReadListView, "Read"},
-        {f.FileSizeTrackBar, "File size"},   {f.BlockSizeTrackBar, "Block size"},
-        {f.ChunkSizeTrackBar, "Current chunk size"}, {f.Gauge, "Progress"},
-        {f.GoBitBtn, "Go!"},                 {f.StopBitBtn, "Stop"},
-        {f.WriteBufferedCheckBox, "Write buffered"}, {f.AccessRadioItem(TAccessMethod::amMmio), "mmio"},
+        {f.WriteListView, "Write"},
+        {f.ReadListView, "Read"},
+        {f.FileSizeTrackBar, "File size"},
+        {f.BlockSizeTrackBar, "Block size"},
+        {f.ChunkSizeTrackBar, "Current chunk size"},
+        {f.Gauge, "Progress"},
+        {f.GoBitBtn, "Go!"},
+        {f.StopBitBtn, "Stop"},
+        {f.WriteBufferedCheckBox, "Write buffered"},
+        {f.AccessRadioItem(TAccessMethod::amMmio), "mmio"},
     };
     for (const auto& [widget, name] : named) {
         QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(widget);

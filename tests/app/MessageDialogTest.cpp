@@ -32,7 +32,8 @@ TEST(MessageDialog, CarriageReturnStartsANewLine) {
     const auto* message = dialog->findChild<QLabel*>(QStringLiteral("Message"));
     ASSERT_NE(message, nullptr);
     EXPECT_EQ(message->text(),
-              QStringLiteral("Not enough space for requested file size.\nDecreasing to next valid size."));
+              QStringLiteral(
+                  "Not enough space for requested file size.\nDecreasing to next valid size."));
 }
 
 TEST(MessageDialog, LongTextWrapsAtHalfTheScreenWidth) {
@@ -41,7 +42,8 @@ TEST(MessageDialog, LongTextWrapsAtHalfTheScreenWidth) {
     const auto* shortText = shortDialog->findChild<QLabel*>(QStringLiteral("Message"));
     EXPECT_LT(shortText->width(), half / 4);
 
-    const auto longDialog = CreateMessageDialog(QStringLiteral("word ").repeated(200), TMsgDlgType::mtWarning);
+    const auto longDialog =
+        CreateMessageDialog(QStringLiteral("word ").repeated(200), TMsgDlgType::mtWarning);
     auto* longText = longDialog->findChild<QLabel*>(QStringLiteral("Message"));
     longDialog->adjustSize();
     EXPECT_LE(longText->width(), half);

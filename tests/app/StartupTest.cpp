@@ -1,7 +1,7 @@
 // Start-up: the priority requests, process first, each refusal with its own warning, all
 // before the window shows; then the window on screen at its fixed size.
-#include "app/MainForm.h"
 #include "app/Startup.h"
+#include "app/MainForm.h"
 #include "tests/app/FakeDialogs.h"
 
 #include <gtest/gtest.h>

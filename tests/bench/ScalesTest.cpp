@@ -12,10 +12,17 @@ namespace {
 std::int64_t LabelBytes(std::string_view label) {
     std::int64_t unit = 1;
     switch (label.back()) {
-    case 'K': unit = std::int64_t{1} << 10; break;
-    case 'M': unit = std::int64_t{1} << 20; break;
-    case 'G': unit = std::int64_t{1} << 30; break;
-    default: break;
+    case 'K':
+        unit = std::int64_t{1} << 10;
+        break;
+    case 'M':
+        unit = std::int64_t{1} << 20;
+        break;
+    case 'G':
+        unit = std::int64_t{1} << 30;
+        break;
+    default:
+        break;
     }
     if (unit != 1) {
         label.remove_suffix(1);

@@ -63,31 +63,32 @@ TEST(Priority, RealtimeClassIsRefusedWithAccessDeniedWithoutPrivilege) {
 TEST(Priority, AboveNormalThreadWakesOnTimeAndNeverLosesNice) {
     for (bool unprivileged : {false, true}) {
         SCOPED_TRACE(unprivileged ? "unprivileged" : "as started");
-        EXPECT_EQ(InChild(unprivileged,
-                          [unprivileged] {
-                              const int before = getpriority(PRIO_PROCESS, 0);
-                              if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL)) {
-                                  return 1;
-                              }
-                              if (prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0) != 1) {
-                                  return 2;
-                              }
-                              const int after = getpriority(PRIO_PROCESS, 0);
-                              // With CAP_SYS_NICE it takes one nice step; without, it keeps its
-                              // nice unless RLIMIT_NICE grants more.
-                              const bool privileged = !unprivileged && geteuid() == 0;
-                              if (privileged ? after != before - 1 : after > before) {
-                                  return 3;
-                              }
-                              // Back to normal restores the nice value and the default slack.
-                              if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL) ||
-                                  getpriority(PRIO_PROCESS, 0) != before ||
-                                  prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0) == 1) {
-                                  return 4;
-                              }
-                              return 0;
-                          }),
-                  0);
+        EXPECT_EQ(
+            InChild(unprivileged,
+                    [unprivileged] {
+                        const int before = getpriority(PRIO_PROCESS, 0);
+                        if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL)) {
+                            return 1;
+                        }
+                        if (prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0) != 1) {
+                            return 2;
+                        }
+                        const int after = getpriority(PRIO_PROCESS, 0);
+                        // With CAP_SYS_NICE it takes one nice step; without, it keeps its
+                        // nice unless RLIMIT_NICE grants more.
+                        const bool privileged = !unprivileged && geteuid() == 0;
+                        if (privileged ? after != before - 1 : after > before) {
+                            return 3;
+                        }
+                        // Back to normal restores the nice value and the default slack.
+                        if (!SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL) ||
+                            getpriority(PRIO_PROCESS, 0) != before ||
+                            prctl(PR_GET_TIMERSLACK, 0, 0, 0, 0) == 1) {
+                            return 4;
+                        }
+                        return 0;
+                    }),
+            0);
     }
 }
 
@@ -99,10 +100,13 @@ TEST(Priority, WrongHandlesAndValuesAreRefusedWithTheirCodes) {
     };
     const Case cases[] = {
         {"thread handle for the process",
-         [] { return SetPriorityClass(GetCurrentThread(), HIGH_PRIORITY_CLASS); }, ERROR_INVALID_HANDLE},
+         [] { return SetPriorityClass(GetCurrentThread(), HIGH_PRIORITY_CLASS); },
+         ERROR_INVALID_HANDLE},
         {"process handle for the thread",
-         [] { return SetThreadPriority(GetCurrentProcess(), THREAD_PRIORITY_NORMAL); }, ERROR_INVALID_HANDLE},
-        {"unknown class", [] { return SetPriorityClass(GetCurrentProcess(), 0x1234); }, ERROR_INVALID_PARAMETER},
+         [] { return SetThreadPriority(GetCurrentProcess(), THREAD_PRIORITY_NORMAL); },
+         ERROR_INVALID_HANDLE},
+        {"unknown class", [] { return SetPriorityClass(GetCurrentProcess(), 0x1234); },
+         ERROR_INVALID_PARAMETER},
         {"unknown thread priority", [] { return SetThreadPriority(GetCurrentThread(), 7); },
          ERROR_INVALID_PARAMETER},
     };
