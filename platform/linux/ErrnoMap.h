@@ -11,4 +11,8 @@ DWORD Win32ErrorFromErrno(int err);
 // Win32 call reports a failure.
 BOOL FailWithErrno(int err);
 
+// The code for a failed look-up of `path`: a missing file is 2 where its directory exists,
+// else 3 (path not found), as on Windows; other errors through the table.
+DWORD PathError(const char* path, int err);
+
 } // namespace orvane::platform

@@ -1,6 +1,7 @@
 // Priority requests on Linux, run in child processes so the test process keeps its own
 // priorities; the unprivileged cases drop to the "nobody" user where the test runs as root.
 #include "platform/Win32.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -13,25 +14,11 @@
 
 namespace {
 
-constexpr uid_t NobodyId = 65534;
+using orvane::testing::InChild;
 
 int IoPriorityOfThisThread() {
     constexpr int ioprioWhoProcess = 1;
     return static_cast<int>(syscall(SYS_ioprio_get, ioprioWhoProcess, 0));
-}
-
-// Runs `body` in a child; its return value (0 for success) becomes the exit code seen here.
-int InChild(bool unprivileged, const std::function<int()>& body) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (unprivileged && geteuid() == 0 && (setgid(NobodyId) != 0 || setuid(NobodyId) != 0)) {
-            _exit(100);
-        }
-        _exit(body());
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 200;
 }
 
 TEST(Priority, HighClassGivesTheHighestBestEffortIoLevelWithoutPrivilege) {

@@ -1,0 +1,435 @@
+// Files: CreateFileA and the calls on file handles, with Windows' dispositions, share
+// modes, access rules and error codes.
+#include "platform/OsCalls.h"
+#include "platform/Win32.h"
+#include "platform/linux/ErrnoMap.h"
+#include "platform/linux/FileObject.h"
+
+#include <cerrno>
+#include <cstdint>
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <string>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+namespace orvane::platform {
+
+namespace {
+
+// Windows asks unbuffered transfers for whole sectors at sector-aligned addresses.
+constexpr std::uintptr_t SectorSize = 512;
+
+bool IsDirectory(const std::string& path) {
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string ParentOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+} // namespace
+
+// A missing file is 2 where its directory exists, else 3 (path not found), as on Windows.
+DWORD PathError(const char* path, int err) {
+    if (err == ENOENT && *path != '\0' && IsDirectory(ParentOf(path))) {
+        return ERROR_FILE_NOT_FOUND;
+    }
+    if (err == ENOENT || err == ENOTDIR) {
+        return ERROR_PATH_NOT_FOUND;
+    }
+    return Win32ErrorFromErrno(err);
+}
+
+BOOL TFileObject::Release() {
+    ReleaseShare(share);
+    return OsCalls().close(fd) == 0 ? TRUE : FailWithErrno(errno);
+}
+
+namespace {
+
+HANDLE FailOpen(DWORD code) {
+    SetLastError(code);
+    return INVALID_HANDLE_VALUE;
+}
+
+int OpenFlags(DWORD access) {
+    const bool read = (access & GENERIC_READ) != 0;
+    const bool write = (access & GENERIC_WRITE) != 0;
+    return write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
+}
+
+bool Aligned(const void* buffer, DWORD count) {
+    return (reinterpret_cast<std::uintptr_t>(buffer) | count) % SectorSize == 0;
+}
+
+} // namespace
+
+} // namespace orvane::platform
+
+using namespace orvane::platform;
+
+HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
+                   SECURITY_ATTRIBUTES*, DWORD dwCreationDisposition, DWORD dwFlagsAndAttributes,
+                   HANDLE) {
+    if (lpFileName == nullptr || dwCreationDisposition < CREATE_NEW ||
+        dwCreationDisposition > TRUNCATE_EXISTING ||
+        (dwCreationDisposition == TRUNCATE_EXISTING && (dwDesiredAccess & GENERIC_WRITE) == 0)) {
+        return FailOpen(ERROR_INVALID_PARAMETER);
+    }
+    int flags = OpenFlags(dwDesiredAccess) | O_CLOEXEC;
+    if ((dwFlagsAndAttributes & FILE_FLAG_NO_BUFFERING) != 0) {
+        flags |= O_DIRECT;
+    }
+    if ((dwFlagsAndAttributes & FILE_FLAG_WRITE_THROUGH) != 0) {
+        flags |= O_DSYNC;
+    }
+    if ((dwFlagsAndAttributes & FILE_FLAG_OPEN_REPARSE_POINT) != 0) {
+        flags |= O_NOFOLLOW;
+    }
+    const mode_t mode = (dwFlagsAndAttributes & FILE_ATTRIBUTE_READONLY) != 0 ? 0444 : 0666;
+    const bool mayCreate = dwCreationDisposition == CREATE_NEW ||
+                           dwCreationDisposition == CREATE_ALWAYS ||
+                           dwCreationDisposition == OPEN_ALWAYS;
+
+    const auto open = [&](int extra) {
+        int fd = OsCalls().open(lpFileName, flags | extra, mode);
+        if (fd < 0 && errno == EINVAL && (flags & O_DIRECT) != 0) {
+            // A file system without direct I/O: the alignment rules are still checked here.
+            fd = OsCalls().open(lpFileName, (flags & ~O_DIRECT) | extra, mode);
+        }
+        return fd;
+    };
+
+    // Create exclusively first, so that "it existed" is known and nothing is truncated
+    // before the share modes have been checked.
+    bool existed = !mayCreate;
+    int fd = -1;
+    for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
+        if (mayCreate) {
+            fd = open(O_CREAT | O_EXCL);
+            if (fd >= 0 || errno != EEXIST || dwCreationDisposition == CREATE_NEW) {
+                break;
+            }
+            existed = true;
+        }
+        fd = open(0);
+        if (fd >= 0 || errno != ENOENT || !mayCreate) {
+            break; // else it vanished in between: create it after all
+        }
+    }
+    if (fd < 0) {
+        const int err = errno;
+        if (err == EEXIST) {
+            return FailOpen(ERROR_FILE_EXISTS);
+        }
+        if (err == ELOOP && (flags & O_NOFOLLOW) != 0) {
+            return FailOpen(ERROR_CANT_ACCESS_FILE);
+        }
+        return FailOpen(mayCreate && err == ENOENT ? ERROR_PATH_NOT_FOUND
+                                                   : PathError(lpFileName, err));
+    }
+
+    struct stat info {};
+    const auto fail = [&](DWORD code) {
+        OsCalls().close(fd);
+        return FailOpen(code);
+    };
+    if (OsCalls().fstat(fd, &info) != 0) {
+        return fail(Win32ErrorFromErrno(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return fail(ERROR_ACCESS_DENIED);
+    }
+    // The read-only attribute (no write permission at all) holds even for root.
+    const bool wantsWrite = (dwDesiredAccess & GENERIC_WRITE) != 0;
+    if (existed && wantsWrite && (info.st_mode & 0222) == 0) {
+        return fail(ERROR_ACCESS_DENIED);
+    }
+
+    auto file = std::make_unique<TFileObject>();
+    file->fd = fd;
+    file->share = {info.st_dev, info.st_ino, dwDesiredAccess, dwShareMode};
+    file->noBuffering = (dwFlagsAndAttributes & FILE_FLAG_NO_BUFFERING) != 0;
+    if (const DWORD code = AcquireShare(fd, file->share); code != ERROR_SUCCESS) {
+        return fail(code);
+    }
+    const bool truncate = dwCreationDisposition == TRUNCATE_EXISTING ||
+                          (dwCreationDisposition == CREATE_ALWAYS && existed);
+    if (truncate && info.st_size != 0 && OsCalls().ftruncate(fd, 0) != 0) {
+        const DWORD code = Win32ErrorFromErrno(errno);
+        ReleaseShare(file->share);
+        return fail(code);
+    }
+    HANDLE handle = InsertObject(std::move(file));
+    if (handle == INVALID_HANDLE_VALUE) {
+        return handle; // the object, and with it the descriptor, are gone
+    }
+    const bool reportsExisting =
+        existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
+    SetLastError(reportsExisting ? ERROR_ALREADY_EXISTS : ERROR_SUCCESS);
+    return handle;
+}
+
+BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* lpNumberOfBytesRead,
+              OVERLAPPED*) {
+    TFileObject* file = Lookup<TFileObject>(hFile);
+    if (file == nullptr) {
+        return FALSE;
+    }
+    if (lpNumberOfBytesRead == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *lpNumberOfBytesRead = 0;
+    if ((file->share.access & GENERIC_READ) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (file->noBuffering && !Aligned(lpBuffer, nNumberOfBytesToRead)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    ssize_t done;
+    do {
+        done = OsCalls().read(file->fd, lpBuffer, nNumberOfBytesToRead);
+    } while (done < 0 && errno == EINTR);
+    if (done < 0) {
+        return FailWithErrno(errno);
+    }
+    *lpNumberOfBytesRead = static_cast<DWORD>(done);
+    return TRUE;
+}
+
+BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
+               DWORD* lpNumberOfBytesWritten, OVERLAPPED*) {
+    TFileObject* file = Lookup<TFileObject>(hFile);
+    if (file == nullptr) {
+        return FALSE;
+    }
+    if (lpNumberOfBytesWritten == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    *lpNumberOfBytesWritten = 0;
+    if ((file->share.access & GENERIC_WRITE) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (file->noBuffering && !Aligned(lpBuffer, nNumberOfBytesToWrite)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    // One system call: a short count (a disk filling up) is reported as it came.
+    ssize_t done;
+    do {
+        done = OsCalls().write(file->fd, lpBuffer, nNumberOfBytesToWrite);
+    } while (done < 0 && errno == EINTR);
+    if (done < 0) {
+        return FailWithErrno(errno);
+    }
+    *lpNumberOfBytesWritten = static_cast<DWORD>(done);
+    return TRUE;
+}
+
+DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
+                     DWORD dwMoveMethod) {
+    TFileObject* file = Lookup<TFileObject>(hFile);
+    if (file == nullptr) {
+        return INVALID_SET_FILE_POINTER;
+    }
+    static constexpr int whence[] = {SEEK_SET, SEEK_CUR, SEEK_END};
+    if (dwMoveMethod > FILE_END) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    const std::int64_t distance =
+        lpDistanceToMoveHigh != nullptr
+            ? static_cast<std::int64_t>(
+                  (static_cast<std::uint64_t>(static_cast<DWORD>(*lpDistanceToMoveHigh)) << 32) |
+                  static_cast<DWORD>(lDistanceToMove))
+            : static_cast<std::int64_t>(lDistanceToMove);
+
+    // Without a high part the result must fit 32 bits; the pointer then must not move when
+    // it would not, so the old position is needed first.
+    off_t previous = -1;
+    if (lpDistanceToMoveHigh == nullptr && dwMoveMethod != FILE_BEGIN) {
+        previous = OsCalls().lseek(file->fd, 0, SEEK_CUR);
+        if (previous < 0) {
+            FailWithErrno(errno);
+            return INVALID_SET_FILE_POINTER;
+        }
+    }
+    const off_t result = OsCalls().lseek(file->fd, distance, whence[dwMoveMethod]);
+    if (result < 0) {
+        // lseek refuses a negative result with EINVAL; Windows names it.
+        SetLastError(errno == EINVAL ? ERROR_NEGATIVE_SEEK : Win32ErrorFromErrno(errno));
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (lpDistanceToMoveHigh == nullptr && result > 0xFFFFFFFELL) {
+        if (previous >= 0) {
+            OsCalls().lseek(file->fd, previous, SEEK_SET);
+        }
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return INVALID_SET_FILE_POINTER;
+    }
+    if (lpDistanceToMoveHigh != nullptr) {
+        *lpDistanceToMoveHigh = static_cast<LONG>(static_cast<std::uint64_t>(result) >> 32);
+    }
+    // A low part of 0xFFFFFFFF is a position, not a failure, when the last error is 0.
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(static_cast<std::uint64_t>(result) & 0xFFFFFFFF);
+}
+
+DWORD GetFileSize(HANDLE hFile, DWORD* lpFileSizeHigh) {
+    TFileObject* file = Lookup<TFileObject>(hFile);
+    if (file == nullptr) {
+        return INVALID_FILE_SIZE;
+    }
+    struct stat info {};
+    if (OsCalls().fstat(file->fd, &info) != 0) {
+        FailWithErrno(errno);
+        return INVALID_FILE_SIZE;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (lpFileSizeHigh != nullptr) {
+        *lpFileSizeHigh = static_cast<DWORD>(size >> 32);
+    }
+    SetLastError(ERROR_SUCCESS);
+    return static_cast<DWORD>(size & 0xFFFFFFFF);
+}
+
+BOOL SetEndOfFile(HANDLE hFile) {
+    TFileObject* file = Lookup<TFileObject>(hFile);
+    if (file == nullptr) {
+        return FALSE;
+    }
+    if ((file->share.access & GENERIC_WRITE) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    const off_t position = OsCalls().lseek(file->fd, 0, SEEK_CUR);
+    if (position < 0 || OsCalls().ftruncate(file->fd, position) != 0) {
+        return FailWithErrno(errno);
+    }
+    return TRUE;
+}
+
+BOOL CloseHandle(HANDLE hObject) {
+    std::unique_ptr<TKernelObject> object = RemoveObject(hObject);
+    if (object == nullptr) {
+        return FALSE;
+    }
+    return object->Release();
+}
+
+BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, DWORD nInBufferSize,
+                     LPVOID, DWORD, DWORD* lpBytesReturned, OVERLAPPED*) {
+    TFileObject* file = Lookup<TFileObject>(hDevice);
+    if (file == nullptr) {
+        return FALSE;
+    }
+    if (dwIoControlCode != FSCTL_SET_COMPRESSION) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    if (lpInBuffer == nullptr || nInBufferSize < sizeof(WORD)) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    const WORD format = *static_cast<const WORD*>(lpInBuffer);
+    // The file system's own compression attribute, where it has one (btrfs, for example).
+    int attributes = 0;
+    if (::ioctl(file->fd, FS_IOC_GETFLAGS, &attributes) != 0) {
+        SetLastError(errno == ENOTTY || errno == EOPNOTSUPP ? ERROR_INVALID_FUNCTION
+                                                            : Win32ErrorFromErrno(errno));
+        return FALSE;
+    }
+    const int wanted = format == COMPRESSION_FORMAT_NONE ? (attributes & ~FS_COMPR_FL)
+                                                         : (attributes | FS_COMPR_FL);
+    int now = 0;
+    if (::ioctl(file->fd, FS_IOC_SETFLAGS, &wanted) != 0) {
+        SetLastError(errno == ENOTTY || errno == EOPNOTSUPP || errno == EINVAL
+                         ? ERROR_INVALID_FUNCTION
+                         : Win32ErrorFromErrno(errno));
+        return FALSE;
+    }
+    // Some file systems accept the flag and drop it: that is no compression either.
+    if (::ioctl(file->fd, FS_IOC_GETFLAGS, &now) != 0 ||
+        (now & FS_COMPR_FL) != (wanted & FS_COMPR_FL)) {
+        SetLastError(ERROR_INVALID_FUNCTION);
+        return FALSE;
+    }
+    if (lpBytesReturned != nullptr) {
+        *lpBytesReturned = 0;
+    }
+    return TRUE;
+}
+
+DWORD GetFileAttributesA(LPCSTR lpFileName) {
+    struct stat info {};
+    if (lpFileName == nullptr || ::lstat(lpFileName, &info) != 0) {
+        SetLastError(lpFileName == nullptr ? ERROR_INVALID_PARAMETER
+                                           : PathError(lpFileName, errno));
+        return INVALID_FILE_ATTRIBUTES;
+    }
+    DWORD attributes = 0;
+    if (S_ISLNK(info.st_mode)) {
+        attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+        struct stat target {};
+        if (::stat(lpFileName, &target) == 0 && S_ISDIR(target.st_mode)) {
+            attributes |= FILE_ATTRIBUTE_DIRECTORY;
+        }
+    } else {
+        if (S_ISDIR(info.st_mode)) {
+            attributes |= FILE_ATTRIBUTE_DIRECTORY;
+        }
+        if ((info.st_mode & 0222) == 0) {
+            attributes |= FILE_ATTRIBUTE_READONLY;
+        }
+        if (S_ISREG(info.st_mode)) {
+            const int fd = ::open(lpFileName, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+            int flags = 0;
+            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                (flags & FS_COMPR_FL) != 0) {
+                attributes |= FILE_ATTRIBUTE_COMPRESSED;
+            }
+            if (fd >= 0) {
+                ::close(fd);
+            }
+        }
+    }
+    SetLastError(ERROR_SUCCESS);
+    return attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+}
+
+BOOL DeleteFileA(LPCSTR lpFileName) {
+    struct stat info {};
+    if (lpFileName == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (::lstat(lpFileName, &info) != 0) {
+        SetLastError(PathError(lpFileName, errno));
+        return FALSE;
+    }
+    // Windows refuses directories and read-only files; unlink would remove the latter.
+    if (S_ISDIR(info.st_mode) || (!S_ISLNK(info.st_mode) && (info.st_mode & 0222) == 0)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    if (DeleteDenied(info.st_dev, info.st_ino)) {
+        SetLastError(ERROR_SHARING_VIOLATION);
+        return FALSE;
+    }
+    if (OsCalls().unlink(lpFileName) != 0) {
+        SetLastError(PathError(lpFileName, errno));
+        return FALSE;
+    }
+    return TRUE;
+}
