@@ -5,7 +5,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure
 
-.PHONY: all deps build run test screenshot clean
+.PHONY: all deps build run test screenshot windows-check clean
 
 all: build
 
@@ -35,5 +35,12 @@ screenshot: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -R RendersTheStartingWindow --output-on-failure
 	cp $(BUILD)/window.png docs/window.png
 
+# Cross-compiles the Qt-free libraries against the real Windows API (not part of `test`).
+windows-check:
+	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix
+	cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
+		-DORVANE_BUILD_APP=OFF -DORVANE_BUILD_TESTS=OFF -DORVANE_WERROR=ON
+	cmake --build build-windows
+
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) build-asan build-windows

@@ -3,9 +3,10 @@
 #pragma once
 
 #ifdef _WIN32
-// clang-format off: mmsystem.h needs windows.h first
-#include <mmsystem.h>
+// mmsystem.h needs windows.h first.
+// clang-format off
 #include <windows.h>
+#include <mmsystem.h>
 // clang-format on
 #else
 

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Orvane needs to build, test and run, when any is missing.
+# Extra package names given as arguments are installed too.
 set -euo pipefail
 
 packages=(
+    "$@"
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev
