@@ -5,7 +5,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure
 
-.PHONY: all deps build run test screenshot windows-check clean
+.PHONY: all deps build run test bench screenshot windows-check clean
 
 all: build
 
@@ -30,6 +30,14 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest $(CTEST_FLAGS)
 
+# Benchmarks of the layers against the bare system calls, in an optimised build of their own.
+bench:
+	@scripts/install-deps.sh libbenchmark-dev
+	cmake -S . -B build-perf -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVANE_BUILD_PERF=ON \
+		-DORVANE_BUILD_APP=OFF -DORVANE_BUILD_TESTS=OFF
+	cmake --build build-perf
+	build-perf/perf/orvane_platform_bench
+
 # The README's picture of the window, rendered by the window tests.
 screenshot: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -R RendersTheStartingWindow --output-on-failure
@@ -43,4 +51,4 @@ windows-check:
 	cmake --build build-windows
 
 clean:
-	rm -rf $(BUILD) build-asan build-windows
+	rm -rf $(BUILD) build-asan build-windows build-perf

@@ -24,8 +24,11 @@ struct TTable {
     TSlot slots[SlotCount];
 };
 
+// Never destroyed, since handles may be closed at exit; made before main, so a look-up
+// needs no guard for a function-local static.
+TTable* const table = new TTable;
+
 TTable& Table() {
-    static TTable* table = new TTable; // never destroyed: handles may be closed at exit
     return *table;
 }
 

@@ -271,6 +271,21 @@ LONG mmioWrite(HMMIO hmmio, const char* pch, LONG cch) {
         return -1;
     }
     if (mmio->buffer != nullptr) {
+        // The common case: appending to the pending run without filling the buffer.
+        const LONG next = mmio->next;
+        if (next == mmio->dirtyEnd && next > mmio->dirtyStart && cch < mmio->size - next) {
+            char* target = mmio->buffer + next;
+            if (cch <= 16) {
+                for (LONG i = 0; i < cch; ++i) { // cheaper than a call for a few bytes
+                    target[i] = pch[i];
+                }
+            } else {
+                std::memcpy(target, pch, static_cast<size_t>(cch));
+            }
+            mmio->next = mmio->dirtyEnd = next + cch;
+            mmio->valid = std::max(mmio->valid, next + cch);
+            return cch;
+        }
         return mmio->Write(pch, cch);
     }
     DWORD written = 0;
