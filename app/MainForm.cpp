@@ -7,6 +7,7 @@
 #include "app/Gauge.h"
 #include "app/HandlerGuard.h"
 #include "app/Priorities.h"
+#include "bench/ResultRow.h"
 #include "bench/Scales.h"
 
 #include <QApplication>
@@ -329,6 +330,17 @@ void TMainForm::AccessRadioGroupClick() {
     const bool buffered = AccessMethod() != TAccessMethod::amFile;
     WriteBufferedCheckBox->setEnabled(buffered);
     ReadBufferedCheckBox->setEnabled(buffered);
+}
+
+void TMainForm::AddResultRow(QTreeWidget* list, std::string_view prefix,
+                             TPassClock::time_point start, TPassClock::time_point end) {
+    const TResultRow row = MakeResultRow(
+        prefix, CurCSStaticText->text().toStdString(), static_cast<std::uint32_t>(FFileSize),
+        std::chrono::duration_cast<std::chrono::nanoseconds>(end - start), DecimalSeparator());
+    auto* item = new QTreeWidgetItem(list);
+    item->setText(0, QString::fromStdString(row.Caption));
+    item->setText(1, QString::fromStdString(row.Duration));
+    item->setText(2, QString::fromStdString(row.Throughput));
 }
 
 void TMainForm::ShowCentred() {

@@ -5,6 +5,7 @@
 #include "app/Dialogs.h"
 #include "app/SaveDialog.h"
 #include "bench/AccessMethod.h"
+#include "bench/Clock.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -82,6 +83,11 @@ public:
     void StopBitBtnClick();
     void BlockSizeTrackBarChange();
     void AccessRadioGroupClick();
+
+    // Appends the row of a timed pass to `list`: the prefix and the current chunk label,
+    // the duration and the throughput of FFileSize bytes between the two readings.
+    void AddResultRow(QTreeWidget* list, std::string_view prefix, TPassClock::time_point start,
+                      TPassClock::time_point end);
 
     // Shows the window centred on the screen.
     void ShowCentred();

@@ -6,6 +6,7 @@
 #include "app/Dialogs.h"
 #include "app/MainForm.h"
 #include "app/Priorities.h"
+#include "bench/ResultRow.h"
 
 #include <QApplication>
 
@@ -23,6 +24,7 @@ int RunOrvane(int& argc, char** argv) {
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     QApplication::setWindowIcon(ApplicationIcon());
     ApplyClassicLook(application);
+    DecimalSeparator(); // the user's locale as it is at program start
 
     TQtDialogs dialogs;
     TPlatformPriorities priorities;

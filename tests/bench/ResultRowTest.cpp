@@ -1,0 +1,90 @@
+// Result rows: whole-millisecond durations, throughput from the unrounded time, the
+// "%8.2f" texts with the locale's separator, and the day-count clock.
+#include "bench/ResultRow.h"
+#include "bench/Clock.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace orvane {
+namespace {
+
+using std::chrono::microseconds;
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+
+constexpr std::uint32_t MiB = 1048576;
+
+TEST(ResultRow, TextsOfARow) {
+    const TResultRow row = MakeResultRow(WritePrefix, "64K", MiB, milliseconds(250), ".");
+    EXPECT_EQ(row.Caption, "W: 64K");
+    EXPECT_EQ(row.Duration, "    0.25");
+    EXPECT_EQ(row.Throughput, " 4096.00");
+    EXPECT_EQ(MakeResultRow(ReadPrefix, "1M", MiB, milliseconds(1), ".").Caption, "R: 1M");
+}
+
+TEST(ResultRow, DurationsKeepWholeMilliseconds) {
+    struct Case {
+        nanoseconds elapsed;
+        float seconds;
+        const char* text;
+    };
+    const Case cases[] = {
+        {microseconds(1234400), 1.234f, "    1.23"},
+        {microseconds(1234600), 1.235f, "    1.24"},
+        {milliseconds(90061), 90.061f, "   90.06"},
+        // A pass over a day keeps its days: the clock is monotonic, nothing wraps.
+        {std::chrono::hours(25), 90000.0f, "90000.00"},
+    };
+    for (const Case& c : cases) {
+        const TResultRow row = MakeResultRow(WritePrefix, "1K", MiB, c.elapsed, ".");
+        EXPECT_FLOAT_EQ(row.DurationSeconds, c.seconds) << c.text;
+        EXPECT_EQ(row.Duration, c.text);
+    }
+}
+
+TEST(ResultRow, ThroughputComesFromTheUnroundedDuration) {
+    // 1 GiB in one second: ten characters, never cut.
+    EXPECT_EQ(MakeResultRow(WritePrefix, "1K", 1073741824, std::chrono::seconds(1), ".").Throughput,
+              "1048576.00");
+    // 1 MiB in 0.4 ms: the duration shows 0.00, the throughput is still true.
+    const TResultRow fast = MakeResultRow(WritePrefix, "1K", MiB, microseconds(400), ".");
+    EXPECT_EQ(fast.Duration, "    0.00");
+    EXPECT_FLOAT_EQ(fast.KiBPerSecond, 2560000.0f);
+    EXPECT_EQ(fast.Throughput, "2560000.00");
+    // 1.2345 ms would give 829.4 KiB/s from the rounded 1.235 ms, 829.5 from the real time.
+    EXPECT_NEAR(
+        MakeResultRow(WritePrefix, "1K", 1024 * 1024, microseconds(1234500), ".").KiBPerSecond,
+        829.48f, 0.01f);
+}
+
+TEST(ResultRow, AZeroDurationShowsALowerBoundNotInfinity) {
+    const TResultRow row = MakeResultRow(WritePrefix, "1K", MiB, nanoseconds(0), ".");
+    EXPECT_EQ(row.Duration, "    0.00");
+    EXPECT_EQ(row.KiBPerSecond, 0.0f);
+    EXPECT_EQ(row.Throughput.rfind("> ", 0), 0u) << row.Throughput;
+    EXPECT_EQ(row.Throughput.find("inf"), std::string::npos);
+}
+
+TEST(ResultRow, TheLocaleSeparator) {
+    EXPECT_EQ(FormatFixed(4096, ","), " 4096,00");
+    const TResultRow row = MakeResultRow(WritePrefix, "1K", MiB, milliseconds(250), ",");
+    EXPECT_EQ(row.Duration, "    0,25");
+    EXPECT_EQ(row.Throughput, " 4096,00");
+    EXPECT_EQ(DecimalSeparator().size(), 1u);
+}
+
+TEST(Clock, DayNumbersAndNow) {
+    EXPECT_EQ(DayNumber(1899, 12, 30), 0);
+    EXPECT_EQ(DayNumber(1900, 1, 1), 2);
+    EXPECT_EQ(DayNumber(1970, 1, 1), 25569);
+    EXPECT_EQ(DayNumber(2024, 3, 5), 45356);
+    const double now = Now();
+    const double today = std::floor(now);
+    EXPECT_GT(today, 45000);
+    EXPECT_GE(now - today, 0.0);
+    EXPECT_LT(now - today, 1.0);
+}
+
+} // namespace
+} // namespace orvane
