@@ -13,6 +13,7 @@ static_assert(Declared<DWORD (*)(HANDLE, LONG, LONG*, DWORD)>(&SetFilePointer));
 static_assert(Declared<DWORD (*)(HANDLE, DWORD*)>(&GetFileSize));
 static_assert(Declared<BOOL (*)(HANDLE)>(&SetEndOfFile));
 static_assert(Declared<BOOL (*)(HANDLE)>(&CloseHandle));
+static_assert(Declared<BOOL (*)(HANDLE, BY_HANDLE_FILE_INFORMATION*)>(&GetFileInformationByHandle));
 static_assert(Declared<DWORD (*)()>(&GetLastError));
 static_assert(Declared<void (*)(DWORD)>(&SetLastError));
 static_assert(Declared<BOOL (*)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, DWORD*, OVERLAPPED*)>(&DeviceIoControl));

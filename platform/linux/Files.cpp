@@ -4,6 +4,7 @@
 #include "platform/Win32.h"
 #include "platform/linux/ErrnoMap.h"
 #include "platform/linux/FileObject.h"
+#include "platform/linux/FileTimes.h"
 
 #include <cerrno>
 #include <cstdint>
@@ -96,6 +97,12 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     const bool mayCreate = dwCreationDisposition == CREATE_NEW ||
                            dwCreationDisposition == CREATE_ALWAYS ||
                            dwCreationDisposition == OPEN_ALWAYS;
+    // An open that may create or empty a file never follows a symbolic link in the last
+    // component: a link planted where a new file is expected must not redirect the
+    // writes (or the truncation) to a file of someone else's.
+    if (mayCreate || dwCreationDisposition == TRUNCATE_EXISTING) {
+        flags |= O_NOFOLLOW;
+    }
 
     const auto open = [&](int extra) {
         int fd = OsCalls().open(lpFileName, flags | extra, mode);
@@ -129,7 +136,7 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
             return FailOpen(ERROR_FILE_EXISTS);
         }
         if (err == ELOOP && (flags & O_NOFOLLOW) != 0) {
-            return FailOpen(ERROR_CANT_ACCESS_FILE);
+            return FailOpen(ERROR_ACCESS_DENIED); // a link where no link may be
         }
         return FailOpen(mayCreate && err == ENOENT ? ERROR_PATH_NOT_FOUND
                                                    : PathError(lpFileName, err));
@@ -317,6 +324,37 @@ BOOL SetEndOfFile(HANDLE hFile) {
     if (position < 0 || OsCalls().ftruncate(file->fd, position) != 0) {
         return FailWithErrno(errno);
     }
+    return TRUE;
+}
+
+BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
+    TFileObject* file = Lookup<TFileObject>(hFile);
+    if (file == nullptr) {
+        return FALSE;
+    }
+    struct stat info {};
+    if (lpFileInformation == nullptr) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (OsCalls().fstat(file->fd, &info) != 0) {
+        return FailWithErrno(errno);
+    }
+    BY_HANDLE_FILE_INFORMATION& out = *lpFileInformation;
+    out = {};
+    out.dwFileAttributes = (info.st_mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    out.ftCreationTime = FileTimeOfTimespec(info.st_ctim);
+    out.ftLastAccessTime = FileTimeOfTimespec(info.st_atim);
+    out.ftLastWriteTime = FileTimeOfTimespec(info.st_mtim);
+    const auto device = static_cast<std::uint64_t>(info.st_dev);
+    out.dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    out.nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    out.nFileSizeLow = static_cast<DWORD>(size);
+    out.nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
+    const auto inode = static_cast<std::uint64_t>(info.st_ino);
+    out.nFileIndexHigh = static_cast<DWORD>(inode >> 32);
+    out.nFileIndexLow = static_cast<DWORD>(inode);
     return TRUE;
 }
 

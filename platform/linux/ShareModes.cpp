@@ -38,8 +38,10 @@ DWORD AcquireShare(int fd, const TShareEntry& entry) {
             return ERROR_SHARING_VIOLATION;
         }
     }
+    // A handle that moves no data (access 0) takes no lock: it conflicts with nobody.
+    const bool movesData = (entry.access & (GENERIC_READ | GENERIC_WRITE)) != 0;
     const bool exclusive = (entry.share & (FILE_SHARE_READ | FILE_SHARE_WRITE)) == 0;
-    if (OsCalls().flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 &&
+    if (movesData && OsCalls().flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 &&
         errno == EWOULDBLOCK) {
         return ERROR_SHARING_VIOLATION;
     }

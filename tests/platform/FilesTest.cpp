@@ -344,3 +344,44 @@ TEST(Files, CompressionNeedsAFileSystemThatHasIt) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Files, CreatingNeverFollowsALinkAndIdentityNamesTheFile) {
+    TTempDir dir;
+    const std::string victim = dir.Path("victim");
+    WriteWholeFile(victim, "precious");
+    const std::string link = dir.Path("link.tmp");
+    ASSERT_EQ(::symlink(victim.c_str(), link.c_str()), 0);
+    for (DWORD disposition : {CREATE_ALWAYS, OPEN_ALWAYS, TRUNCATE_EXISTING, CREATE_NEW}) {
+        SCOPED_TRACE(disposition);
+        const DWORD code = OpenError(link, ReadWrite, 0, disposition);
+        EXPECT_TRUE(code == ERROR_ACCESS_DENIED || (disposition == CREATE_NEW && code == ERROR_FILE_EXISTS)) << code;
+    }
+    EXPECT_EQ(ReadWholeFile(victim), "precious");
+    // Reading an existing file through a link still works, as on Windows.
+    EXPECT_EQ(OpenError(link, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING), 0u);
+
+    // Two handles on one file give the same identity; another file another one. A handle
+    // that moves no data opens beside an exclusive one.
+    HANDLE exclusive = Open(victim, ReadWrite, 0, OPEN_EXISTING);
+    HANDLE probe = Open(victim, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    ASSERT_NE(probe, INVALID_HANDLE_VALUE);
+    BY_HANDLE_FILE_INFORMATION a{}, b{}, c{};
+    ASSERT_TRUE(GetFileInformationByHandle(exclusive, &a));
+    ASSERT_TRUE(GetFileInformationByHandle(probe, &b));
+    EXPECT_EQ(a.nFileIndexLow, b.nFileIndexLow);
+    EXPECT_EQ(a.nFileIndexHigh, b.nFileIndexHigh);
+    EXPECT_EQ(a.dwVolumeSerialNumber, b.dwVolumeSerialNumber);
+    EXPECT_EQ(a.nFileSizeLow, 8u);
+    CloseHandle(probe);
+    CloseHandle(exclusive);
+    const std::string other = dir.Path("other");
+    WriteWholeFile(other, "");
+    HANDLE h = Open(other, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    ASSERT_TRUE(GetFileInformationByHandle(h, &c));
+    CloseHandle(h);
+    EXPECT_FALSE(c.nFileIndexLow == a.nFileIndexLow && c.nFileIndexHigh == a.nFileIndexHigh);
+}
+
+} // namespace
