@@ -7,7 +7,6 @@
 #include "app/Gauge.h"
 #include "app/HandlerGuard.h"
 #include "app/Priorities.h"
-#include "bench/ResultRow.h"
 #include "bench/Scales.h"
 
 #include <QApplication>
@@ -224,6 +223,8 @@ void TMainForm::ConnectHandlers() {
             [this] { Guarded([this] { BlockSizeTrackBarChange(); }); });
     connect(ChunkSizeTrackBar, &QSlider::valueChanged, this,
             [this] { Guarded([this] { ChunkSizeTrackBarChange(); }); });
+    connect(GoBitBtn, &QPushButton::clicked, this,
+            [this] { Guarded([this] { GoBitBtnClick(); }); });
     connect(StopBitBtn, &QPushButton::clicked, this,
             [this] { Guarded([this] { StopBitBtnClick(); }); });
     // Only a newly selected item runs the handler; a click on the selected one does not.
@@ -285,10 +286,6 @@ QRadioButton* TMainForm::AccessRadioItem(TAccessMethod method) const {
     return static_cast<QRadioButton*>(FAccessButtons->button(static_cast<int>(method)));
 }
 
-TAccessMethod TMainForm::AccessMethod() const {
-    return static_cast<TAccessMethod>(FAccessButtons->checkedId());
-}
-
 void TMainForm::FormCreate() {
     if (!FPriorities.RaiseProcessPriority()) {
         FDialogs.ShowMessageDialog(PriorityClassWarning, TMsgDlgType::mtWarning,
@@ -330,17 +327,6 @@ void TMainForm::AccessRadioGroupClick() {
     const bool buffered = AccessMethod() != TAccessMethod::amFile;
     WriteBufferedCheckBox->setEnabled(buffered);
     ReadBufferedCheckBox->setEnabled(buffered);
-}
-
-void TMainForm::AddResultRow(QTreeWidget* list, std::string_view prefix,
-                             TPassClock::time_point start, TPassClock::time_point end) {
-    const TResultRow row = MakeResultRow(
-        prefix, CurCSStaticText->text().toStdString(), static_cast<std::uint32_t>(FFileSize),
-        std::chrono::duration_cast<std::chrono::nanoseconds>(end - start), DecimalSeparator());
-    auto* item = new QTreeWidgetItem(list);
-    item->setText(0, QString::fromStdString(row.Caption));
-    item->setText(1, QString::fromStdString(row.Duration));
-    item->setText(2, QString::fromStdString(row.Throughput));
 }
 
 void TMainForm::ShowCentred() {

@@ -5,7 +5,8 @@
 #include "app/Dialogs.h"
 #include "app/SaveDialog.h"
 #include "bench/AccessMethod.h"
-#include "bench/Clock.h"
+#include "bench/BenchmarkRun.h"
+#include "bench/RunHost.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -26,7 +27,8 @@ class TBevelPanel;
 class TGauge;
 class TPriorities;
 
-class TMainForm : public QWidget {
+// The window is also the host of the benchmark run that "Go!" starts.
+class TMainForm : public QWidget, public TRunHost {
     Q_OBJECT
 public:
     // Builds the window with every control in its starting state, then runs FormCreate
@@ -69,14 +71,16 @@ public:
 
     // The radio items of AccessRadioGroup, "File", "mmio", "Win32".
     QRadioButton* AccessRadioItem(TAccessMethod method) const;
-    TAccessMethod AccessMethod() const;
 
-    std::int32_t FileSize() const { return FFileSize; }
     std::int32_t BlockSize() const { return FBlockSize; }
     std::int32_t ChunkSize() const { return FChunkSize; }
     bool StopRequested() const { return FStopRequested; }
 
+    bool Running() const { return FRunning; }
+    const TBenchmarkRun& Run() const { return FRun; }
+
     // Event handlers, named after their control and event.
+    void GoBitBtnClick();
     void FileSizeTrackBarChange();
     void FormCreate();
     void ChunkSizeTrackBarChange();
@@ -84,15 +88,42 @@ public:
     void BlockSizeTrackBarChange();
     void AccessRadioGroupClick();
 
-    // Appends the row of a timed pass to `list`: the prefix and the current chunk label,
-    // the duration and the throughput of FFileSize bytes between the two readings.
-    void AddResultRow(QTreeWidget* list, std::string_view prefix, TPassClock::time_point start,
-                      TPassClock::time_point end);
+    // A close request or a termination signal: during a run it stops the run at its next
+    // message point and closes the window after the clean-up; otherwise it closes now.
+    void RequestClose();
+
+    // The run's host.
+    int Position(TScale scale) const override;
+    void SetPosition(TScale scale, int position) override;
+    std::int32_t FileSize() const override { return FFileSize; }
+    void SetSizes(std::int32_t blockSize, std::int32_t chunkSize) override;
+    std::string ChunkLabel() const override;
+    TAccessMethod AccessMethod() const override;
+    bool WriteBuffered() const override;
+    bool ReadBuffered() const override;
+    bool& StopFlag() override { return FStopRequested; }
+    bool ChooseTestFile(std::string& fileName) override;
+    void ShowError(const std::string& text) override;
+    void ReportFailure(const std::exception& error) override;
+    void SetCaption(const std::string& caption) override;
+    void Lock() override;
+    void Unlock() override;
+    void SetPhaseColour(TPhaseColour colour) override;
+    void ProcessMessages() override;
+    void Pause(unsigned milliseconds) override;
+    void SetGaugeRange(std::int32_t maximum) override;
+    void SetGaugeProgress(std::int32_t progress) override;
+    void ClearResults() override;
+    void AddResultRow(TResultList list, const TResultRow& row) override;
 
     // Shows the window centred on the screen.
     void ShowCentred();
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
+    QSlider* Bar(TScale scale) const;
     void CreateControls();
     void ConnectHandlers();
     void SetTabOrder();
@@ -108,6 +139,9 @@ private:
     std::int32_t FChunkSize = 0;
     std::int32_t FFileSize = 0;
     bool FStopRequested = false;
+    bool FRunning = false;
+    bool FCloseRequested = false;
+    TBenchmarkRun FRun;
 };
 
 } // namespace orvane

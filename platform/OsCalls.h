@@ -63,6 +63,8 @@ public:
     void FailNth(TOsCall call, unsigned nth, int err, bool persistent = false);
     // The nth read or write from now moves at most `count` bytes.
     void ShortenNth(TOsCall call, unsigned nth, size_t count);
+    // From now on statvfs reports this many bytes available to the caller.
+    void FakeFreeSpace(unsigned long long bytes);
     void Clear();
 
     unsigned Count(TOsCall call) const;

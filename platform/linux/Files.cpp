@@ -116,10 +116,12 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     // Create exclusively first, so that "it existed" is known and nothing is truncated
     // before the share modes have been checked.
     bool existed = !mayCreate;
+    bool created = false; // by this call: removed again if the call fails after all
     int fd = -1;
     for (int attempt = 0; attempt < 3 && fd < 0; ++attempt) {
         if (mayCreate) {
             fd = open(O_CREAT | O_EXCL);
+            created = fd >= 0;
             if (fd >= 0 || errno != EEXIST || dwCreationDisposition == CREATE_NEW) {
                 break;
             }
@@ -145,6 +147,9 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     struct stat info {};
     const auto fail = [&](DWORD code) {
         OsCalls().close(fd);
+        if (created) {
+            ::unlink(lpFileName); // a failed CreateFileA leaves no new file behind
+        }
         return FailOpen(code);
     };
     if (OsCalls().fstat(fd, &info) != 0) {
@@ -175,7 +180,10 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     }
     HANDLE handle = InsertObject(std::move(file));
     if (handle == INVALID_HANDLE_VALUE) {
-        return handle; // the object, and with it the descriptor, are gone
+        if (created) {
+            ::unlink(lpFileName);
+        }
+        return handle; // the object has released its descriptor
     }
     const bool reportsExisting =
         existed && (dwCreationDisposition == CREATE_ALWAYS || dwCreationDisposition == OPEN_ALWAYS);
@@ -342,7 +350,8 @@ BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFile
     }
     BY_HANDLE_FILE_INFORMATION& out = *lpFileInformation;
     out = {};
-    out.dwFileAttributes = (info.st_mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
+    out.dwFileAttributes =
+        (info.st_mode & 0222) == 0 ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL;
     out.ftCreationTime = FileTimeOfTimespec(info.st_ctim);
     out.ftLastAccessTime = FileTimeOfTimespec(info.st_atim);
     out.ftLastWriteTime = FileTimeOfTimespec(info.st_mtim);

@@ -61,6 +61,7 @@ HANDLE InsertObject(std::unique_ptr<TKernelObject> object) {
     } else if (table.used < SlotCount) {
         index = table.used++;
     } else {
+        object->Release(); // what it holds goes with it
         SetLastError(ERROR_TOO_MANY_OPEN_FILES);
         return INVALID_HANDLE_VALUE;
     }

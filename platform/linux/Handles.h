@@ -19,6 +19,8 @@ public:
     const TKind Kind;
 };
 
+// A new handle for the object; when the table is full, the object is released and
+// INVALID_HANDLE_VALUE comes back with error 4.
 HANDLE InsertObject(std::unique_ptr<TKernelObject> object);
 
 // The object behind a live handle of the given kind, or nullptr with the last error set to

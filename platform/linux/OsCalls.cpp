@@ -1,6 +1,7 @@
 // The system-call table and the fault injector that can stand in for it.
 #include "platform/OsCalls.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <fcntl.h>
@@ -38,6 +39,8 @@ struct TInjectorState {
     std::mutex lock;
     std::array<unsigned, OsCallKinds> counts{};
     std::vector<TPlan> plans;
+    bool fakeFreeSpace = false;
+    unsigned long long freeSpace = 0;
 };
 
 TInjectorState injector;
@@ -106,7 +109,21 @@ int FaultyUnlink(const char* path) {
 }
 int FaultyStatvfs(const char* path, struct statvfs* info) {
     const int err = Strike(TOsCall::Statvfs);
-    return err != 0 ? Fail(err, -1) : realCalls.statvfs(path, info);
+    if (err != 0) {
+        return Fail(err, -1);
+    }
+    const int result = realCalls.statvfs(path, info);
+    std::lock_guard guard(injector.lock);
+    if (result == 0 && injector.fakeFreeSpace) {
+        const unsigned long unit = info->f_frsize != 0 ? info->f_frsize : info->f_bsize;
+        info->f_blocks *= unit;
+        info->f_bfree *= unit;
+        info->f_frsize = 1;
+        info->f_bavail = injector.freeSpace;
+        info->f_bfree = std::max<unsigned long long>(info->f_bfree, injector.freeSpace);
+        info->f_blocks = std::max<unsigned long long>(info->f_blocks, info->f_bfree);
+    }
+    return result;
 }
 void* FaultyMmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
     const int err = Strike(TOsCall::Mmap);
@@ -159,10 +176,17 @@ void TFaultInjector::ShortenNth(TOsCall call, unsigned nth, size_t count) {
     injector.plans.push_back({call, injector.counts[kind] + nth, 0, false, true, count});
 }
 
+void TFaultInjector::FakeFreeSpace(unsigned long long bytes) {
+    std::lock_guard guard(injector.lock);
+    injector.fakeFreeSpace = true;
+    injector.freeSpace = bytes;
+}
+
 void TFaultInjector::Clear() {
     std::lock_guard guard(injector.lock);
     injector.counts = {};
     injector.plans.clear();
+    injector.fakeFreeSpace = false;
 }
 
 unsigned TFaultInjector::Count(TOsCall call) const {

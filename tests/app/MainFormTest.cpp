@@ -350,26 +350,6 @@ TEST_F(MainFormTest, ScreenReaderNamesEveryControl) {
     EXPECT_EQ(gauge->valueInterface()->maximumValue().toInt(), 100);
 }
 
-TEST_F(MainFormTest, ResultRowsCarryTheChunkLabelAndTheFileSize) {
-    Form.FileSizeTrackBar->setValue(0);  // 1M
-    Form.ChunkSizeTrackBar->setValue(6); // 64K
-    const TPassClock::time_point start{};
-    Form.AddResultRow(Form.WriteListView, WritePrefix, start,
-                      start + std::chrono::milliseconds(250));
-    Form.ChunkSizeTrackBar->setValue(10);
-    Form.AddResultRow(Form.ReadListView, ReadPrefix, start, start + std::chrono::seconds(2));
-    ASSERT_EQ(Form.WriteListView->topLevelItemCount(), 1);
-    const QTreeWidgetItem* write = Form.WriteListView->topLevelItem(0);
-    const QString separator = QString::fromStdString(DecimalSeparator());
-    EXPECT_EQ(write->text(0), QStringLiteral("W: 64K"));
-    EXPECT_EQ(write->text(1), QStringLiteral("    0") + separator + QStringLiteral("25"));
-    EXPECT_EQ(write->text(2), QStringLiteral(" 4096") + separator + QStringLiteral("00"));
-    ASSERT_EQ(Form.ReadListView->topLevelItemCount(), 1);
-    EXPECT_EQ(Form.ReadListView->topLevelItem(0)->text(0), QStringLiteral("R: 1M"));
-    EXPECT_EQ(Form.ReadListView->topLevelItem(0)->text(2),
-              QStringLiteral("  512") + separator + QStringLiteral("00"));
-}
-
 TEST_F(MainFormTest, RendersTheStartingWindowForTheReadme) {
     Form.show();
     QApplication::processEvents();

@@ -80,6 +80,11 @@ TEST(FaultInjection, OpenCloseDeleteAndSpaceFaults) {
     EXPECT_EQ(OpenRW(path, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
     EXPECT_EQ(GetLastError(), ERROR_TOO_MANY_OPEN_FILES);
     EXPECT_FALSE(Exists(path));
+    // A create that fails after the file was made takes the new file back.
+    faults.FailNth(TOsCall::Fstat, 1, EIO);
+    EXPECT_EQ(OpenRW(path, CREATE_ALWAYS), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_IO_DEVICE);
+    EXPECT_FALSE(Exists(path));
 
     // A failed close still ends the handle, as on Windows.
     HANDLE h = OpenRW(path, CREATE_ALWAYS);

@@ -1,0 +1,182 @@
+// The window's side of a benchmark run: "Go!", closing during a run, and the host calls
+// through which the run reads the settings and shows its progress and rows.
+#include "app/Gauge.h"
+#include "app/MainForm.h"
+
+#include "platform/Win32.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTreeWidget>
+
+namespace orvane {
+
+void TMainForm::GoBitBtnClick() {
+    FRun.Execute(*this);
+    if (FCloseRequested) {
+        close();
+    }
+}
+
+void TMainForm::RequestClose() {
+    if (!FRunning) {
+        close();
+        return;
+    }
+    FStopRequested = true;
+    FCloseRequested = true;
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+    if (FRunning) {
+        // The run is inside its own event processing: let it stop and clean up first.
+        RequestClose();
+        event->ignore();
+        return;
+    }
+    event->accept();
+}
+
+QSlider* TMainForm::Bar(TScale scale) const {
+    switch (scale) {
+    case TScale::Files:
+        return FileSizeTrackBar;
+    case TScale::Blocks:
+        return BlockSizeTrackBar;
+    case TScale::Chunks:
+        break;
+    }
+    return ChunkSizeTrackBar;
+}
+
+int TMainForm::Position(TScale scale) const {
+    return Bar(scale)->value();
+}
+
+void TMainForm::SetPosition(TScale scale, int position) {
+    Bar(scale)->setValue(position);
+}
+
+void TMainForm::SetSizes(std::int32_t blockSize, std::int32_t chunkSize) {
+    FBlockSize = blockSize;
+    FChunkSize = chunkSize;
+}
+
+std::string TMainForm::ChunkLabel() const {
+    return CurCSStaticText->text().toStdString();
+}
+
+TAccessMethod TMainForm::AccessMethod() const {
+    return static_cast<TAccessMethod>(FAccessButtons->checkedId());
+}
+
+bool TMainForm::WriteBuffered() const {
+    return WriteBufferedCheckBox->isChecked();
+}
+
+bool TMainForm::ReadBuffered() const {
+    return ReadBufferedCheckBox->isChecked();
+}
+
+bool TMainForm::ChooseTestFile(std::string& fileName) {
+    SaveDialog.FileName = fileName;
+    if (!SaveDialog.Execute()) {
+        return false;
+    }
+    fileName = SaveDialog.FileName;
+    return true;
+}
+
+void TMainForm::ShowError(const std::string& text) {
+    FDialogs.ShowMessageDialog(text, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+}
+
+void TMainForm::ReportFailure(const std::exception& error) {
+    FDialogs.ShowExceptionBox(error);
+}
+
+void TMainForm::SetCaption(const std::string& caption) {
+    setWindowTitle(QString::fromStdString(caption));
+}
+
+void TMainForm::Lock() {
+    FRunning = true;
+    GoBitBtn->setEnabled(false);
+    StopBitBtn->setEnabled(true);
+    FileSizeTrackBar->setEnabled(false);
+    BlockSizeTrackBar->setEnabled(false);
+    AccessRadioGroup->setEnabled(false);
+    ReadBufferedCheckBox->setEnabled(false);
+    WriteBufferedCheckBox->setEnabled(false);
+}
+
+void TMainForm::Unlock() {
+    Gauge->SetProgress(0);
+    AccessRadioGroup->setEnabled(true);
+    ReadBufferedCheckBox->setEnabled(true);
+    WriteBufferedCheckBox->setEnabled(true);
+    BlockSizeTrackBar->setEnabled(true);
+    FileSizeTrackBar->setEnabled(true);
+    StopBitBtn->setEnabled(false);
+    GoBitBtn->setEnabled(true);
+    FRunning = false;
+}
+
+void TMainForm::SetPhaseColour(TPhaseColour colour) {
+    QPalette palette = CurCSStaticText->palette();
+    QColor background = this->palette().color(QPalette::Button);
+    switch (colour) {
+    case TPhaseColour::Prepare:
+        background = Qt::yellow;
+        break;
+    case TPhaseColour::Write:
+        background = Qt::red;
+        break;
+    case TPhaseColour::Read:
+        background = QColor(0, 255, 0); // lime
+        break;
+    case TPhaseColour::Idle:
+        break;
+    }
+    palette.setColor(QPalette::Button, background);
+    CurCSStaticText->setPalette(palette);
+}
+
+void TMainForm::ProcessMessages() {
+    QCoreApplication::processEvents();
+}
+
+void TMainForm::Pause(unsigned milliseconds) {
+    Sleep(milliseconds);
+}
+
+void TMainForm::SetGaugeRange(std::int32_t maximum) {
+    Gauge->SetMinValue(0);
+    Gauge->SetProgress(0);
+    Gauge->SetMaxValue(maximum);
+}
+
+void TMainForm::SetGaugeProgress(std::int32_t progress) {
+    Gauge->SetProgress(progress);
+}
+
+void TMainForm::ClearResults() {
+    WriteListView->clear();
+    ReadListView->clear();
+}
+
+void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {
+    auto* item = new QTreeWidgetItem(list == TResultList::Write ? WriteListView : ReadListView);
+    item->setText(0, QString::fromStdString(row.Caption));
+    item->setText(1, QString::fromStdString(row.Duration));
+    item->setText(2, QString::fromStdString(row.Throughput));
+}
+
+} // namespace orvane

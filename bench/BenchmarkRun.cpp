@@ -1,0 +1,176 @@
+// The run's algorithm, in the order the phases must keep.
+#include "bench/BenchmarkRun.h"
+
+#include "bench/Scales.h"
+#include "bench/TestFile.h"
+#include "bench/TimedLoop.h"
+#include "platform/Win32.h"
+
+#include <cstring>
+#include <limits>
+
+namespace orvane {
+
+namespace {
+
+constexpr unsigned PhasePause = 100; // ms, before and after every timed pass
+
+std::int64_t FreeBytesOfCurrentDrive() {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExA(nullptr, &available, nullptr, nullptr)) {
+        return -1;
+    }
+    const auto limit = static_cast<ULONGLONG>(std::numeric_limits<std::int64_t>::max());
+    return static_cast<std::int64_t>(std::min(available.QuadPart, limit));
+}
+
+} // namespace
+
+std::string ExistingFileText(const std::string& fileName) {
+    return "\"" + fileName +
+           "\" already exists.\rThe benchmark only uses a new file that it creates and deletes "
+           "itself; "
+           "please choose a name that is not taken.";
+}
+
+void ThrowShortTransfer(TPassKind pass, const std::string& chunkLabel, std::uint64_t moved,
+                        std::uint64_t wanted) {
+    throw EShortTransfer(
+        std::string(pass == TPassKind::Write ? "The write pass" : "The read pass") +
+        " with chunk size " + chunkLabel + " moved only " + std::to_string(moved) + " of " +
+        std::to_string(wanted) + " bytes");
+}
+
+const TMethodOps& MethodOps(TAccessMethod method) {
+    switch (method) {
+    case TAccessMethod::amFile:
+        return FileMethodOps;
+    default:
+        throw Exception("This access method is not available yet");
+    }
+}
+
+TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
+    bool& stop = host.StopFlag();
+    stop = false;
+    FBlockSize = BlockSizes[static_cast<std::size_t>(host.Position(TScale::Blocks))];
+    host.SetSizes(FBlockSize, ChunkSizes[static_cast<std::size_t>(host.Position(TScale::Chunks))]);
+
+    FTestFileName = DefaultTestFileName(Now());
+    std::string chosen = FTestFileName;
+    if (!host.ChooseTestFile(chosen)) {
+        return TRunOutcome::Cancelled;
+    }
+    const std::string fullName = FullPathName(chosen);
+    FTestFileName = fullName.empty() ? chosen : fullName;
+    // The benchmark empties and deletes its file: it must never be someone's own file.
+    if (PathExists(FTestFileName)) {
+        host.ShowError(ExistingFileText(FTestFileName));
+        return TRunOutcome::FileExists;
+    }
+    host.SetCaption("Orvane [" + FTestFileName + "]");
+    FTestDir = DirectoryOf(FTestFileName);
+    SetCurrentDirectoryA(FTestDir.c_str()); // a failure shows in the free-space check
+
+    FFreeSpace = FreeBytesOfCurrentDrive();
+    if (static_cast<std::int64_t>(static_cast<std::uint32_t>(host.FileSize())) > FFreeSpace) {
+        host.ShowError(NotEnoughSpaceText);
+        for (int p = host.Position(TScale::Files);
+             p > 0 && FileSizes[static_cast<std::size_t>(p)] > FFreeSpace;
+             p = host.Position(TScale::Files)) {
+            host.SetPosition(TScale::Files, p - 1);
+        }
+        return TRunOutcome::NotEnoughSpace;
+    }
+
+    host.Lock();
+    std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
+    host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
+                                                 static_cast<std::uint32_t>(FBlockSize)));
+    host.ClearResults();
+    try {
+        for (std::size_t counter = 0; counter < ChunkSizes.size(); ++counter) {
+            RunIteration(host, static_cast<int>(counter), ChunkSizes[counter]);
+        }
+    } catch (const std::exception& error) {
+        host.ReportFailure(error);
+        host.Unlock();
+        return TRunOutcome::Failed;
+    }
+    host.Unlock();
+    return stop ? TRunOutcome::Stopped : TRunOutcome::Completed;
+}
+
+void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunkSize) {
+    const bool& stop = host.StopFlag();
+    if (stop) {
+        return; // skipped whole: no clean-up, the chunk bar stays
+    }
+    TCreatedFile testFile(FTestFileName);
+    TIteration it{host,       FTestFileName, static_cast<std::uint32_t>(host.FileSize()),
+                  FBlockSize, chunkSize,     BlockBuffer,
+                  FPlainFile, testFile};
+    const TMethodOps* ops = nullptr;
+    const auto cleanUp = [&]() noexcept {
+        if (ops != nullptr) {
+            ops->CleanUp(it);
+        }
+        testFile.DeleteIfStillOurs();
+    };
+    try {
+        host.SetPosition(TScale::Chunks, counter);
+        ops = &MethodOps(host.AccessMethod());
+        ops->PrepareOpen(it);
+        host.SetPhaseColour(TPhaseColour::Prepare);
+        host.ProcessMessages();
+        ops->PrepareExtend(it);
+        host.ProcessMessages();
+        host.SetGaugeProgress(0);
+
+        ops->ReopenForWrite(it);
+        host.SetPhaseColour(TPhaseColour::Write);
+        host.ProcessMessages();
+        host.Pause(PhasePause);
+        host.ProcessMessages();
+        const TPassTiming write = ops->WritePass(it);
+        ops->Close(it);
+        host.ProcessMessages();
+        host.Pause(PhasePause);
+        host.ProcessMessages();
+        if (!stop) {
+            AddRow(host, TResultList::Write, write);
+        }
+
+        host.SetGaugeProgress(0);
+        ops->OpenForRead(it);
+        host.SetPhaseColour(TPhaseColour::Read);
+        host.ProcessMessages();
+        host.Pause(PhasePause);
+        host.ProcessMessages();
+        const TPassTiming read = ops->ReadPass(it);
+        ops->Close(it);
+        host.ProcessMessages();
+        host.Pause(PhasePause);
+        host.ProcessMessages();
+        if (!stop) {
+            AddRow(host, TResultList::Read, read);
+        }
+        host.SetPhaseColour(TPhaseColour::Idle);
+        host.ProcessMessages();
+    } catch (...) {
+        cleanUp();
+        throw;
+    }
+    cleanUp();
+}
+
+void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, const TPassTiming& timing) {
+    host.AddResultRow(
+        list, MakeResultRow(
+                  list == TResultList::Write ? WritePrefix : ReadPrefix, host.ChunkLabel(),
+                  static_cast<std::uint32_t>(host.FileSize()),
+                  std::chrono::duration_cast<std::chrono::nanoseconds>(timing.End - timing.Start),
+                  DecimalSeparator()));
+}
+
+} // namespace orvane

@@ -1,0 +1,53 @@
+// One press of "Go!": the test file chosen and checked, the controls locked, one iteration
+// per chunk size with its preparatory, write and read passes, rows, clean-up, unlock.
+#pragma once
+
+#include "bench/Methods.h"
+#include "bench/RunHost.h"
+#include "fileio/PlainFile.h"
+
+#include <cstdint>
+#include <string>
+
+namespace orvane {
+
+enum class TRunOutcome {
+    Completed,      // every iteration ran
+    Stopped,        // a stop was taken in; the rows so far stand
+    Cancelled,      // the file dialog was cancelled
+    FileExists,     // the chosen file exists and was left alone
+    NotEnoughSpace, // the file-size bar was lowered instead
+    Failed,         // an error ended the run; it was reported to the host
+};
+
+inline constexpr const char* NotEnoughSpaceText =
+    "Not enough space for requested file size.\rDecreasing to next valid size.";
+
+class TBenchmarkRun {
+public:
+    TBenchmarkRun() = default;
+    TBenchmarkRun(const TBenchmarkRun&) = delete;
+    TBenchmarkRun& operator=(const TBenchmarkRun&) = delete;
+
+    TRunOutcome Execute(TRunHost& host);
+
+    const std::string& TestFileName() const { return FTestFileName; }
+    const std::string& TestDir() const { return FTestDir; }
+    std::int64_t FreeSpace() const { return FFreeSpace; }
+
+private:
+    void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize);
+    void AddRow(TRunHost& host, TResultList list, const TPassTiming& timing);
+
+    std::string FTestFileName;
+    std::string FTestDir;
+    std::int64_t FFreeSpace = 0;
+    std::int32_t FBlockSize = 0;
+    TPlainFileRec FPlainFile{};
+    alignas(64) std::uint8_t BlockBuffer[256] = {};
+};
+
+// The error text for a chosen file that exists.
+std::string ExistingFileText(const std::string& fileName);
+
+} // namespace orvane

@@ -1,0 +1,61 @@
+// What a benchmark run needs from its front end: the window, the command line, or a
+// recording host in the tests. The run drives it; the host only shows and asks.
+#pragma once
+
+#include "bench/AccessMethod.h"
+#include "bench/ResultRow.h"
+
+#include <cstdint>
+#include <exception>
+#include <string>
+
+namespace orvane {
+
+enum class TScale { Files, Blocks, Chunks };
+
+// The background of the current chunk size by phase of an iteration.
+enum class TPhaseColour { Prepare, Write, Read, Idle };
+
+enum class TResultList { Write, Read };
+
+class TRunHost {
+public:
+    virtual ~TRunHost() = default;
+
+    // The three scales: a bar's position, and moving it, which runs its change handler
+    // (the size, the label, pending events) when the position differs.
+    virtual int Position(TScale scale) const = 0;
+    virtual void SetPosition(TScale scale, int position) = 0;
+    // The file size as the file-size handler keeps it.
+    virtual std::int32_t FileSize() const = 0;
+    // The block and chunk sizes of the bars' positions, stored without their handlers.
+    virtual void SetSizes(std::int32_t blockSize, std::int32_t chunkSize) = 0;
+    // The label of the current chunk size, as the result rows name it.
+    virtual std::string ChunkLabel() const = 0;
+
+    virtual TAccessMethod AccessMethod() const = 0;
+    virtual bool WriteBuffered() const = 0;
+    virtual bool ReadBuffered() const = 0;
+
+    // The stop flag: cleared at the start of a run, set only while the host processes
+    // events. The run reads it between blocks, so it is handed out once.
+    virtual bool& StopFlag() = 0;
+
+    // Asks where the test file goes, proposing `fileName`; false when the user cancels.
+    virtual bool ChooseTestFile(std::string& fileName) = 0;
+    virtual void ShowError(const std::string& text) = 0;
+    virtual void ReportFailure(const std::exception& error) = 0;
+
+    virtual void SetCaption(const std::string& caption) = 0;
+    virtual void Lock() = 0;
+    virtual void Unlock() = 0;
+    virtual void SetPhaseColour(TPhaseColour colour) = 0;
+    virtual void ProcessMessages() = 0;
+    virtual void Pause(unsigned milliseconds) = 0;
+    virtual void SetGaugeRange(std::int32_t maximum) = 0; // minimum 0, progress 0
+    virtual void SetGaugeProgress(std::int32_t progress) = 0;
+    virtual void ClearResults() = 0;
+    virtual void AddResultRow(TResultList list, const TResultRow& row) = 0;
+};
+
+} // namespace orvane

@@ -1,0 +1,55 @@
+// The measuring instrument: the timed block loop of a pass. Per block it holds the block
+// call, the stop check, the check of the count moved and one compare for the gauge, which
+// is called only when its whole percentage changes.
+#pragma once
+
+#include "bench/Methods.h"
+#include "fileio/Exception.h"
+
+#include <cstdint>
+#include <string>
+
+namespace orvane {
+
+// A pass that moved fewer bytes than asked (a full disk, a file cut short).
+class EShortTransfer : public Exception {
+public:
+    using Exception::Exception;
+};
+
+enum class TPassKind { Write, Read };
+
+[[noreturn]] void ThrowShortTransfer(TPassKind pass, const std::string& chunkLabel,
+                                     std::uint64_t moved, std::uint64_t wanted);
+
+// The next block number at which the whole percentage of 0..n moves past that of `k`.
+constexpr std::uint32_t NextGaugeStep(std::uint32_t k, std::uint32_t n) {
+    const std::uint64_t percent = std::uint64_t{k} * 100 / n;
+    return static_cast<std::uint32_t>(((percent + 1) * n + 99) / 100);
+}
+
+template <typename Block> TPassTiming TimedLoop(TIteration& it, TPassKind pass, Block&& block) {
+    const std::uint32_t n = it.FileSize / static_cast<std::uint32_t>(it.BlockSize);
+    const bool& stop = it.Host.StopFlag();
+    std::uint32_t gaugeStep = NextGaugeStep(0, n);
+    const auto start = TPassClock::now();
+    for (std::uint32_t k = 1; k <= n; ++k) {
+        if (stop) {
+            break; // the remaining steps would do nothing
+        }
+        const std::int32_t moved = block();
+        if (moved != it.BlockSize) [[unlikely]] {
+            ThrowShortTransfer(pass, it.Host.ChunkLabel(),
+                               std::uint64_t{k - 1} * static_cast<std::uint32_t>(it.BlockSize) +
+                                   static_cast<std::uint32_t>(std::max(moved, 0)),
+                               it.FileSize);
+        }
+        if (k == gaugeStep) [[unlikely]] {
+            it.Host.SetGaugeProgress(static_cast<std::int32_t>(k));
+            gaugeStep = NextGaugeStep(k, n);
+        }
+    }
+    return {start, TPassClock::now()};
+}
+
+} // namespace orvane
