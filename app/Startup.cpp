@@ -6,6 +6,7 @@
 #include "app/Dialogs.h"
 #include "app/MainForm.h"
 #include "app/Priorities.h"
+#include "app/StopSignals.h"
 #include "bench/ResultRow.h"
 
 #include <QApplication>
@@ -29,6 +30,9 @@ int RunOrvane(int& argc, char** argv) {
     TQtDialogs dialogs;
     TPlatformPriorities priorities;
     const std::unique_ptr<TMainForm> form = CreateAndShowMainForm(dialogs, priorities);
+    TStopSignals stopSignals;
+    QObject::connect(&stopSignals, &TStopSignals::Received, form.get(),
+                     [&form] { form->RequestClose(); });
     QApplication::exec();
     return 0;
 }

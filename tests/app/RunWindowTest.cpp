@@ -1,0 +1,88 @@
+// The real window running the benchmark offscreen: a whole run, and a run ended by closing
+// the window or by SIGTERM, which must stop it, clean up and leave no file.
+#include "app/Gauge.h"
+#include "app/MainForm.h"
+#include "app/StopSignals.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/platform/PlatformTestSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSlider>
+#include <QTimer>
+#include <QTreeWidget>
+#include <csignal>
+#include <gtest/gtest.h>
+
+namespace orvane {
+namespace {
+
+class RunWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Dialogs.SaveDialogAnswer = Dir.Path("window.tmp");
+        Form.FileSizeTrackBar->setValue(0); // 1M, block size stays 256
+        Form.show();
+    }
+
+    testing::TTempDir Dir;
+    TRecordingDialogs Dialogs;
+    TFakePriorities Priorities{true, true};
+    TMainForm Form{Dialogs, Priorities};
+};
+
+TEST_F(RunWindowTest, AWholeRunLeavesElevenRowsEachAndNoFile) {
+    Form.GoBitBtn->click();
+    EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 11);
+    EXPECT_EQ(Form.ReadListView->topLevelItemCount(), 11);
+    EXPECT_EQ(Form.WriteListView->topLevelItem(10)->text(0), QStringLiteral("W: 1M"));
+    EXPECT_EQ(Form.ReadListView->topLevelItem(0)->text(0), QStringLiteral("R: 1K"));
+    EXPECT_EQ(Form.ChunkSizeTrackBar->value(), 10);
+    EXPECT_EQ(Form.CurCSStaticText->text(), QStringLiteral("1M"));
+    EXPECT_EQ(Form.CurCSStaticText->palette().color(QPalette::Button),
+              Form.palette().color(QPalette::Button));
+    EXPECT_EQ(Form.Gauge->Progress(), 0);
+    EXPECT_EQ(Form.Gauge->MaxValue(), 4096);
+    EXPECT_FALSE(testing::Exists(Dialogs.SaveDialogAnswer));
+    EXPECT_EQ(Form.windowTitle(),
+              QString::fromStdString("Orvane [" + Dialogs.SaveDialogAnswer + "]"));
+    // Idle again, with both check boxes enabled although "File" is selected.
+    EXPECT_TRUE(Form.GoBitBtn->isEnabled());
+    EXPECT_FALSE(Form.StopBitBtn->isEnabled());
+    EXPECT_TRUE(Form.WriteBufferedCheckBox->isEnabled());
+    EXPECT_TRUE(Form.FileSizeTrackBar->isEnabled());
+    EXPECT_TRUE(Dialogs.Exceptions.empty());
+    // The finished window, to look at beside the starting one.
+    EXPECT_TRUE(
+        Form.grab().save(QStringLiteral(ORVANE_SCREENSHOT)
+                             .replace(QStringLiteral(".png"), QStringLiteral("-after-run.png"))));
+}
+
+TEST_F(RunWindowTest, ClosingOrSigtermDuringARunStopsAndCleansUp) {
+    for (bool bySignal : {false, true}) {
+        SCOPED_TRACE(bySignal ? "SIGTERM" : "close");
+        TStopSignals stopSignals;
+        QObject::connect(&stopSignals, &TStopSignals::Received, &Form,
+                         [this] { Form.RequestClose(); });
+        Form.show();
+        bool sawRunning = false;
+        QTimer::singleShot(250, &Form, [&] {
+            sawRunning = Form.Running();
+            if (bySignal) {
+                std::raise(SIGTERM);
+            } else {
+                Form.close();
+            }
+        });
+        Form.GoBitBtn->click();
+        EXPECT_TRUE(sawRunning);
+        EXPECT_FALSE(Form.isVisible()); // closed once the run had cleaned up
+        EXPECT_LT(Form.WriteListView->topLevelItemCount(), 11);
+        EXPECT_FALSE(testing::Exists(Dialogs.SaveDialogAnswer));
+        EXPECT_FALSE(Form.Running());
+    }
+}
+
+} // namespace
+} // namespace orvane
