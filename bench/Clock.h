@@ -2,6 +2,8 @@
 // is made from), and the monotonic clock that times the passes.
 #pragma once
 
+#include "fileio/DateTime.h"
+
 #include <chrono>
 
 namespace orvane {
@@ -9,9 +11,6 @@ namespace orvane {
 // Days since 30 December 1899 (day 0); the fraction is the local time of day, to the
 // millisecond.
 double Now();
-
-// Days from 30 December 1899 to the given date.
-int DayNumber(int year, unsigned month, unsigned day);
 
 // Passes are timed with a clock that no time sync or daylight-saving change can move.
 using TPassClock = std::chrono::steady_clock;

@@ -12,17 +12,10 @@
 namespace orvane {
 
 std::string DefaultTestFileName(double now) {
-    using namespace std::chrono;
-    const auto days = static_cast<int>(std::floor(now));
-    const auto milliseconds = static_cast<std::int64_t>(std::llround((now - days) * 86400000.0));
-    const year_month_day date{sys_days{} + std::chrono::days{days - DayNumber(1970, 1, 1)}};
-    const std::int64_t ms = std::min<std::int64_t>(milliseconds, 86399999);
+    const TDateTimeFields t = DecodeDateTime(now);
     char text[40];
-    std::snprintf(text, sizeof text, "%02d-%02u-%02u_%02d-%02d-%02d-%03d.tmp",
-                  static_cast<int>(date.year()) % 100, static_cast<unsigned>(date.month()),
-                  static_cast<unsigned>(date.day()), static_cast<int>(ms / 3600000),
-                  static_cast<int>(ms / 60000 % 60), static_cast<int>(ms / 1000 % 60),
-                  static_cast<int>(ms % 1000));
+    std::snprintf(text, sizeof text, "%02d-%02u-%02u_%02u-%02u-%02u-%03u.tmp", t.Year % 100,
+                  t.Month, t.Day, t.Hour, t.Minute, t.Second, t.Millisecond);
     return text;
 }
 
