@@ -4,6 +4,7 @@
 #include "bench/Scales.h"
 #include "bench/TestFile.h"
 #include "bench/TimedLoop.h"
+#include "fileio/SecondaryErrors.h"
 #include "platform/Win32.h"
 
 #include <cstring>
@@ -45,9 +46,12 @@ const TMethodOps& MethodOps(TAccessMethod method) {
     switch (method) {
     case TAccessMethod::amFile:
         return FileMethodOps;
-    default:
-        throw Exception("This access method is not available yet");
+    case TAccessMethod::amMmio:
+        return MmioMethodOps;
+    case TAccessMethod::amWin32:
+        return Win32MethodOps;
     }
+    throw Exception("Unknown access method " + std::to_string(static_cast<int>(method)));
 }
 
 TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
@@ -93,7 +97,12 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
             RunIteration(host, static_cast<int>(counter), ChunkSizes[counter]);
         }
     } catch (const std::exception& error) {
-        host.ReportFailure(error);
+        // What failed in the clean-up after it goes with it, not in its place.
+        std::string text = error.what();
+        for (const std::string& later : TakeSecondaryErrors()) {
+            text += "\rAfterwards: " + later;
+        }
+        host.ReportFailure(Exception(text));
         host.Unlock();
         return TRunOutcome::Failed;
     }
@@ -109,7 +118,8 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
     TCreatedFile testFile(FTestFileName);
     TIteration it{host,       FTestFileName, static_cast<std::uint32_t>(host.FileSize()),
                   FBlockSize, chunkSize,     BlockBuffer,
-                  FPlainFile, testFile};
+                  FPlainFile, FMmioFile,     FHugeFile,
+                  testFile};
     const TMethodOps* ops = nullptr;
     const auto cleanUp = [&]() noexcept {
         if (ops != nullptr) {

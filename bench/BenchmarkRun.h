@@ -44,6 +44,8 @@ private:
     std::int64_t FFreeSpace = 0;
     std::int32_t FBlockSize = 0;
     TPlainFileRec FPlainFile{};
+    std::unique_ptr<TMMIOFile> FMmioFile;
+    std::unique_ptr<TKoHugeFile> FHugeFile;
     alignas(64) std::uint8_t BlockBuffer[256] = {};
 };
 

@@ -7,9 +7,12 @@
 #include "bench/Clock.h"
 #include "bench/RunHost.h"
 #include "bench/TestFile.h"
+#include "fileio/KoHugeF.h"
+#include "fileio/MMIOFile.h"
 #include "fileio/PlainFile.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace orvane {
@@ -21,8 +24,10 @@ struct TIteration {
     std::uint32_t FileSize;
     std::int32_t BlockSize;
     std::int32_t ChunkSize;
-    std::uint8_t* Buffer; // the run's block buffer, zero-filled
-    TPlainFileRec& PlainFile;
+    std::uint8_t* Buffer;                 // the run's block buffer, zero-filled
+    TPlainFileRec& PlainFile;             // "File": a record the run keeps
+    std::unique_ptr<TMMIOFile>& MmioFile; // "mmio": made by the prepare open, freed by the clean-up
+    std::unique_ptr<TKoHugeFile>& HugeFile; // "Win32": likewise
     TCreatedFile& Created; // told after every open that creates or empties the file
 };
 
@@ -44,7 +49,8 @@ struct TMethodOps {
 
 const TMethodOps& MethodOps(TAccessMethod method);
 
-// The table of the "File" method.
 extern const TMethodOps FileMethodOps;
+extern const TMethodOps MmioMethodOps;
+extern const TMethodOps Win32MethodOps;
 
 } // namespace orvane

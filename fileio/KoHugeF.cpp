@@ -246,6 +246,7 @@ TKoOpenResult TKoHugeFile::AccessFile(std::int32_t newBlockSize, bool readSide,
         }
         return timeout == 0 || now - start > static_cast<ULONGLONG>(timeout);
     };
+    gotHandle = false;
     const DWORD disposition = !readSide ? CREATE_ALWAYS : (canCreate ? OPEN_ALWAYS : OPEN_EXISTING);
     const DWORD share = shareMode != ShareDerived
                             ? shareMode
@@ -259,6 +260,7 @@ TKoOpenResult TKoHugeFile::AccessFile(std::int32_t newBlockSize, bool readSide,
         if (handle != INVALID_HANDLE_VALUE) {
             lastError = 0;
             isOpenFlag = true;
+            gotHandle = true;
             break;
         }
         lastError = GetLastError();

@@ -77,6 +77,9 @@ public:
     bool Buffered() const { return buffered; }
     bool ClosedAtEof() const { return closedAtEof; }
     DWORD LastError() const { return lastError; }
+    // Whether the last open got a handle from the system: after a failed open, whether the
+    // file was created (or emptied) before the failure.
+    bool OpenGotHandle() const { return gotHandle; }
     const std::string& FileName() const { return fileName; }
 
 protected:
@@ -130,6 +133,7 @@ private:
     std::string fileName;
     bool openedForRead = false;
     DWORD lastError = 0;
+    bool gotHandle = false;
 };
 
 // The system's text for a Win32 code, without trailing blanks, line breaks and full stops.

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
@@ -57,6 +58,25 @@ TEST_F(RunWindowTest, AWholeRunLeavesElevenRowsEachAndNoFile) {
     EXPECT_TRUE(
         Form.grab().save(QStringLiteral(ORVANE_SCREENSHOT)
                              .replace(QStringLiteral(".png"), QStringLiteral("-after-run.png"))));
+}
+
+TEST_F(RunWindowTest, TheOtherMethodsRunInTheWindowToo) {
+    struct Case {
+        TAccessMethod method;
+        bool ticked;
+    };
+    for (const Case& c : {Case{TAccessMethod::amMmio, true}, Case{TAccessMethod::amWin32, false}}) {
+        SCOPED_TRACE(static_cast<int>(c.method));
+        Form.AccessRadioItem(c.method)->click();
+        Form.WriteBufferedCheckBox->setChecked(c.ticked);
+        Form.ReadBufferedCheckBox->setChecked(c.ticked);
+        Form.GoBitBtn->click();
+        EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 11);
+        EXPECT_EQ(Form.ReadListView->topLevelItemCount(), 11);
+        EXPECT_FALSE(testing::Exists(Dialogs.SaveDialogAnswer));
+        EXPECT_TRUE(Dialogs.Exceptions.empty());
+        EXPECT_TRUE(Form.GoBitBtn->isEnabled());
+    }
 }
 
 TEST_F(RunWindowTest, ClosingOrSigtermDuringARunStopsAndCleansUp) {
