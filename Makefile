@@ -22,9 +22,9 @@ run: build
 	@if [ -n "$$DISPLAY" ] || [ -n "$$WAYLAND_DISPLAY" ]; then \
 		exec $(BUILD)/app/orvane; \
 	else \
-		echo "No display: neither DISPLAY nor WAYLAND_DISPLAY is set, so the Orvane window can't open." >&2; \
-		echo "Run it on a desktop, over ssh -X, or under a virtual display: xvfb-run make run" >&2; \
-		exit 1; \
+		echo "No display (neither DISPLAY nor WAYLAND_DISPLAY is set), so the window can't open." >&2; \
+		echo "Running orvane-cli once instead, with the window's settings, in a temporary directory:" >&2; \
+		dir=$$(mktemp -d); $(BUILD)/cli/orvane-cli --dir "$$dir"; status=$$?; rmdir "$$dir"; exit $$status; \
 	fi
 
 test: build
@@ -47,7 +47,7 @@ screenshot: build
 windows-check:
 	@scripts/install-deps.sh g++-mingw-w64-x86-64-posix
 	cmake -S . -B build-windows -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake \
-		-DORVANE_BUILD_APP=OFF -DORVANE_BUILD_TESTS=OFF -DORVANE_WERROR=ON
+		-DORVANE_BUILD_APP=OFF -DORVANE_BUILD_CLI=OFF -DORVANE_BUILD_TESTS=OFF -DORVANE_WERROR=ON
 	cmake --build build-windows
 
 clean:

@@ -32,6 +32,7 @@ TResultRow MakeResultRow(std::string_view prefix, std::string_view chunkLabel,
 
     // The throughput comes from the unrounded time, so a short pass gets a true figure.
     const double seconds = std::chrono::duration<double>(elapsed).count();
+    row.ElapsedSeconds = seconds;
     if (seconds > 0) {
         row.KiBPerSecond = static_cast<float>(static_cast<double>(fileSize) / seconds / 1024.0);
         row.Throughput = FormatFixed(row.KiBPerSecond, decimalSeparator);

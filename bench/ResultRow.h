@@ -15,6 +15,7 @@ struct TResultRow {
     std::string Throughput; // "%8.2f" of the throughput
     float DurationSeconds;  // whole milliseconds
     float KiBPerSecond;     // from the unrounded duration; 0 when none could be measured
+    double ElapsedSeconds;  // the measured time itself, for machine-readable output
 };
 
 inline constexpr std::string_view WritePrefix = "W: ";

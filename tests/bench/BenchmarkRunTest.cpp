@@ -244,7 +244,7 @@ TEST_F(BenchmarkRunTest, TheSpaceCheckLowersTheFileSize) {
         TRecordingHost host;
         host.Positions[0] = c.position;
         host.Answer = Dir.Path("space.tmp");
-        host.WriteRows.push_back({"W: 1K", "", "", 0, 0}); // a row from before stays
+        host.WriteRows.push_back({"W: 1K", "", "", 0, 0, 0}); // a row from before stays
         TFaultInjector faults;
         if (c.fails) {
             faults.FailNth(TOsCall::Statvfs, 1, EIO);

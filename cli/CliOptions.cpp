@@ -1,0 +1,77 @@
+// Parsing the options into the run's settings.
+#include "cli/CliOptions.h"
+
+#include "bench/Scales.h"
+
+#include <CLI/CLI.hpp>
+#include <map>
+
+namespace orvane::cli {
+
+namespace {
+
+const char* const Version = "orvane-cli 0.1.0";
+
+std::vector<std::string> Labels(std::span<const std::string_view> labels) {
+    return {labels.begin(), labels.end()};
+}
+
+} // namespace
+
+TParseResult ParseOptions(const std::vector<std::string>& arguments) {
+    CLI::App app{
+        "Measures how fast a disk writes and reads one large temporary file through the File, mmio "
+        "or Win32 layer, for every buffer size from 1K to 1M.",
+        "orvane-cli"};
+    TCliOptions options;
+    std::string method = "file";
+    std::string fileSize = "256M";
+    std::string blockSize = "256";
+    std::string format = "table";
+    app.add_option("--method", method, "access method")
+        ->check(CLI::IsMember({"file", "mmio", "win32"}));
+    app.add_option("--file-size", fileSize, "test file size: 1M, 2M, ... 1G")
+        ->check(CLI::IsMember(Labels(FileSizeLabels)));
+    app.add_option("--block-size", blockSize, "bytes per transfer call: 1, 2, 4, ... 256")
+        ->check(CLI::IsMember(Labels(BlockSizeLabels)));
+    app.add_flag("--write-buffered", options.WriteBuffered,
+                 "buffer the write passes (mmio, win32)");
+    app.add_flag("--read-buffered", options.ReadBuffered, "buffer the read passes (mmio, win32)");
+    auto* dir = app.add_option("--dir", options.Dir,
+                               "directory for a new test file (default: the current one)");
+    auto* file = app.add_option("--file", options.File, "the test file itself; it must not exist");
+    dir->excludes(file);
+    app.add_option("--format", format, "table, csv or json")
+        ->check(CLI::IsMember({"table", "csv", "json"}));
+    app.add_option("--output", options.Output,
+                   "write the results to this file instead of standard output");
+    app.set_version_flag("--version", Version);
+
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    try {
+        app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        return {std::nullopt, 0, app.help()};
+    } catch (const CLI::CallForVersion&) {
+        return {std::nullopt, 0, std::string(Version) + "\n"};
+    } catch (const CLI::ParseError& error) {
+        return {
+            std::nullopt, 2,
+            std::string("orvane-cli: ") + error.what() +
+                "\nUsage: orvane-cli [--method file|mmio|win32] "
+                "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
+                "[--dir DIR | --file PATH] [--format table|csv|json] [--output FILE]\n"};
+    }
+    static const std::map<std::string, TAccessMethod> methods = {{"file", TAccessMethod::amFile},
+                                                                 {"mmio", TAccessMethod::amMmio},
+                                                                 {"win32", TAccessMethod::amWin32}};
+    static const std::map<std::string, TFormat> formats = {
+        {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};
+    options.Method = methods.at(method);
+    options.Format = formats.at(format);
+    options.FileSizePosition = *ScalePositionOfLabel(FileSizeLabels, fileSize);
+    options.BlockSizePosition = *ScalePositionOfLabel(BlockSizeLabels, blockSize);
+    return {options, 0, ""};
+}
+
+} // namespace orvane::cli

@@ -1,0 +1,34 @@
+// The command line's options, parsed with CLI11.
+#pragma once
+
+#include "bench/AccessMethod.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace orvane::cli {
+
+enum class TFormat { Table, Csv, Json };
+
+struct TCliOptions {
+    TAccessMethod Method = TAccessMethod::amFile;
+    int FileSizePosition = 8;  // 256M, as the window starts
+    int BlockSizePosition = 8; // 256
+    bool WriteBuffered = false;
+    bool ReadBuffered = false;
+    std::string Dir = ".";
+    std::string File; // empty: a new name in Dir
+    TFormat Format = TFormat::Table;
+    std::string Output; // empty: standard output
+};
+
+struct TParseResult {
+    std::optional<TCliOptions> Options; // none: stop with ExitCode and Message
+    int ExitCode = 0;
+    std::string Message; // help, version or the usage error
+};
+
+TParseResult ParseOptions(const std::vector<std::string>& arguments);
+
+} // namespace orvane::cli
