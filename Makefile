@@ -32,11 +32,11 @@ test: build
 
 # Benchmarks of the layers against the bare system calls, in an optimised build of their own.
 bench:
-	@scripts/install-deps.sh libbenchmark-dev
+	@scripts/install-deps.sh libbenchmark-dev libcli11-dev nlohmann-json3-dev
 	cmake -S . -B build-perf -G Ninja -DCMAKE_BUILD_TYPE=Release -DORVANE_BUILD_PERF=ON \
 		-DORVANE_BUILD_APP=OFF -DORVANE_BUILD_TESTS=OFF
 	cmake --build build-perf
-	build-perf/perf/orvane_platform_bench
+	build-perf/perf/orvane_bench_layers
 
 # The README's picture of the window, rendered by the window tests.
 screenshot: build

@@ -387,7 +387,8 @@ void TKoHugeFile::SetDate(TDateTime value) {
 
 // --- Transfers --------------------------------------------------------------------------
 
-void TKoHugeFile::BlockWrite(const void* source, std::uint32_t count, std::uint32_t& transferred) {
+void TKoHugeFile::BlockWriteFull(const void* source, std::uint32_t count,
+                                 std::uint32_t& transferred) {
     Wrapped([&] {
         CheckHandle();
         const std::uint32_t bytes =
@@ -407,7 +408,8 @@ void TKoHugeFile::BlockWrite(const void* source, std::uint32_t count, std::uint3
     });
 }
 
-void TKoHugeFile::BlockRead(void* destination, std::uint32_t count, std::uint32_t& transferred) {
+void TKoHugeFile::BlockReadFull(void* destination, std::uint32_t count,
+                                std::uint32_t& transferred) {
     Wrapped([&] {
         if (!(buffered && closedAtEof)) {
             CheckHandle();

@@ -8,7 +8,7 @@ packages=(
     cmake ninja-build g++ pkg-config
     qt6-base-dev libgl-dev
     libgtest-dev libgmock-dev
-    libcli11-dev nlohmann-json3-dev
+    libcli11-dev nlohmann-json3-dev libbenchmark-dev
     fonts-wine fonts-dejavu-core
 )
 
