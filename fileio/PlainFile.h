@@ -60,8 +60,14 @@ void BlockRead(TPlainFileRec& file, void* buffer, std::uint32_t count, std::int3
 void BlockRead(TPlainFileRec& file, void* buffer, std::uint32_t count);
 void Close(TPlainFileRec& file);
 
-// Raises EInOutError when this thread's LastIoError is not 0, clearing it.
-void CheckIO();
+// Raises EInOutError for a stored code (clearing it); what every call after a block pays
+// is the one compare here.
+[[noreturn]] void RaiseIoError();
+inline void CheckIO() {
+    if (LastIoError != 0) [[unlikely]] {
+        RaiseIoError();
+    }
+}
 // Returns this thread's LastIoError and clears it, without raising.
 std::int32_t TakeLastIoError();
 

@@ -10,27 +10,22 @@ namespace orvane::platform {
 
 namespace {
 
-constexpr std::uint32_t SlotCount = 1u << 16;
-
-struct TSlot {
-    std::atomic<TKernelObject*> object{nullptr};
-    std::atomic<std::uint32_t> generation{0};
-};
+constexpr std::uint32_t SlotCount = HandleSlotCount;
+using TSlot = THandleSlot;
 
 struct TTable {
     std::mutex lock;
     std::vector<std::uint32_t> free;
     std::uint32_t used = 0;
-    TSlot slots[SlotCount];
 };
 
-// Never destroyed, since handles may be closed at exit; made before main, so a look-up
-// needs no guard for a function-local static.
-TTable* const table = new TTable;
-
 TTable& Table() {
+    static TTable* table = new TTable; // never destroyed: handles may be closed at exit
     return *table;
 }
+
+// Constant-initialized, so the slots are there before any static constructor runs.
+THandleSlot slotStorage[SlotCount];
 
 // Handle values are multiples of 4, never 0 or -1, as on Windows.
 HANDLE Encode(std::uint32_t index, std::uint32_t generation) {
@@ -51,6 +46,8 @@ bool Decode(HANDLE handle, std::uint32_t& index, std::uint32_t& generation) {
 
 } // namespace
 
+THandleSlot* const HandleSlots = slotStorage;
+
 HANDLE InsertObject(std::unique_ptr<TKernelObject> object) {
     TTable& table = Table();
     std::lock_guard guard(table.lock);
@@ -65,24 +62,14 @@ HANDLE InsertObject(std::unique_ptr<TKernelObject> object) {
         SetLastError(ERROR_TOO_MANY_OPEN_FILES);
         return INVALID_HANDLE_VALUE;
     }
-    TSlot& slot = table.slots[index];
+    TSlot& slot = slotStorage[index];
     const std::uint32_t generation = (slot.generation.load() + 1) & 0xFFFF;
     slot.generation.store(generation);
     slot.object.store(object.release());
     return Encode(index, generation);
 }
 
-TKernelObject* LookupObject(HANDLE handle, TKernelObject::TKind kind) {
-    std::uint32_t index = 0;
-    std::uint32_t generation = 0;
-    if (Decode(handle, index, generation)) {
-        TSlot& slot = Table().slots[index];
-        TKernelObject* object = slot.object.load(std::memory_order_acquire);
-        if (object != nullptr && slot.generation.load(std::memory_order_relaxed) == generation &&
-            object->Kind == kind) {
-            return object;
-        }
-    }
+TKernelObject* LookupSlow(HANDLE, TKernelObject::TKind) {
     SetLastError(ERROR_INVALID_HANDLE);
     return nullptr;
 }
@@ -93,7 +80,7 @@ std::unique_ptr<TKernelObject> RemoveObject(HANDLE handle) {
     if (Decode(handle, index, generation)) {
         TTable& table = Table();
         std::lock_guard guard(table.lock);
-        TSlot& slot = table.slots[index];
+        TSlot& slot = slotStorage[index];
         if (slot.object.load() != nullptr && slot.generation.load() == generation) {
             std::unique_ptr<TKernelObject> object(slot.object.exchange(nullptr));
             table.free.push_back(index);
