@@ -21,8 +21,10 @@ void ShowExceptionBox(const std::exception& error) {
     if (QWidget* grabber = QWidget::mouseGrabber()) {
         grabber->releaseMouse();
     }
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle),
-                    QString::fromUtf8(ExceptionBoxText(error.what())), QMessageBox::Ok,
+    // Messages break their lines with CR LF or a lone CR, as the Windows texts do.
+    QString text = QString::fromUtf8(ExceptionBoxText(error.what()));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(ApplicationTitle), text, QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setWindowModality(Qt::ApplicationModal);
     box.exec();
