@@ -129,63 +129,26 @@ void TKoHugeFile::RewriteBuffered(std::int32_t newBlockSize, std::uint32_t newBu
 TKoOpenResult TKoHugeFile::OpenRead(std::int32_t newBlockSize, std::uint32_t newBufferSize,
                                     std::int32_t timeout, std::int32_t retryDelay,
                                     TKoOpenFlags flags, HANDLE waitObject) {
-    lastError = 0;
-    // Anything that goes wrong half-way closes the object: it is never "ok" half-opened.
-    try {
-        if (closeOnEof && IsOpen()) {
-            Close();
-        }
-        const bool reopen = IsOpen();
-        if (reopen) {
-            if (!openedForRead) {
-                FlushBuffer();
-            }
-            buffered = false;
-            Seek(0);
-            FreeBuffer();
-        }
-        buffered = (flags & kofBuffered) != 0;
-        closeOnEof = buffered && (flags & kofCloseOnEof) != 0;
-        canCreate = (flags & kofCanCreate) != 0;
-        if (buffered) {
-            bufferSize = newBufferSize;
-            lockBuffer = (flags & kofLockBuffer) != 0;
-        }
-        TKoOpenResult result = korOk;
-        if (reopen) {
-            blockSize = newBlockSize;
-            AllocBuffer();
-        } else {
-            result = AccessFile(newBlockSize, true, timeout, retryDelay, waitObject);
-        }
-        if (result != korOk) {
-            Close();
-            return result;
-        }
-        if (buffered) {
-            InitReadBuffer();
-        }
-        position = 0;
-        openedForRead = true;
-        closedAtEof = false;
-        return result;
-    } catch (...) {
-        try {
-            Close();
-        } catch (const std::exception& error) {
-            NoteSecondaryError(error.what());
-        }
-        throw;
-    }
+    return OpenSide(true, newBlockSize, newBufferSize, timeout, retryDelay, flags, waitObject);
 }
 
 TKoOpenResult TKoHugeFile::OpenWrite(std::int32_t newBlockSize, std::uint32_t newBufferSize,
                                      std::int32_t timeout, std::int32_t retryDelay,
                                      TKoOpenFlags flags, HANDLE waitObject) {
+    return OpenSide(false, newBlockSize, newBufferSize, timeout, retryDelay, flags, waitObject);
+}
+
+// The two sides differ in what a reopen does to the contents (kept or emptied), in which
+// flags they take, and in the buffer mode they start in.
+TKoOpenResult TKoHugeFile::OpenSide(bool readSide, std::int32_t newBlockSize,
+                                    std::uint32_t newBufferSize, std::int32_t timeout,
+                                    std::int32_t retryDelay, TKoOpenFlags flags,
+                                    HANDLE waitObject) {
     lastError = 0;
+    // Anything that goes wrong half-way closes the object: it is never "ok" half-opened.
     try {
         if (closeOnEof && IsOpen()) {
-            Close();
+            Close(); // an opening that may have lost its handle starts from scratch
         }
         const bool reopen = IsOpen();
         if (reopen) {
@@ -194,31 +157,38 @@ TKoOpenResult TKoHugeFile::OpenWrite(std::int32_t newBlockSize, std::uint32_t ne
             }
             buffered = false;
             Seek(0);
-            Truncate();
+            if (!readSide) {
+                Truncate();
+            }
             FreeBuffer();
         }
         buffered = (flags & kofBuffered) != 0;
+        if (readSide) {
+            closeOnEof = buffered && (flags & kofCloseOnEof) != 0;
+            canCreate = (flags & kofCanCreate) != 0;
+        } else {
+            compress = (flags & kofCompress) != 0;
+        }
         if (buffered) {
             bufferSize = newBufferSize;
             lockBuffer = (flags & kofLockBuffer) != 0;
         }
-        compress = (flags & kofCompress) != 0;
         TKoOpenResult result = korOk;
         if (reopen) {
             blockSize = newBlockSize;
             AllocBuffer();
         } else {
-            result = AccessFile(newBlockSize, false, timeout, retryDelay, waitObject);
+            result = AccessFile(newBlockSize, readSide, timeout, retryDelay, waitObject);
         }
         if (result != korOk) {
             Close();
             return result;
         }
         if (buffered) {
-            InitWriteBuffer();
+            readSide ? InitReadBuffer() : InitWriteBuffer();
         }
         position = 0;
-        openedForRead = false;
+        openedForRead = readSide;
         closedAtEof = false;
         return result;
     } catch (...) {

@@ -135,6 +135,9 @@ private:
             std::memcpy(target, source, count);
         }
     }
+    TKoOpenResult OpenSide(bool readSide, std::int32_t newBlockSize, std::uint32_t newBufferSize,
+                           std::int32_t timeout, std::int32_t retryDelay, TKoOpenFlags flags,
+                           HANDLE waitObject);
     void BlockWriteFull(const void* source, std::uint32_t count, std::uint32_t& transferred);
     void BlockReadFull(void* destination, std::uint32_t count, std::uint32_t& transferred);
     [[noreturn]] void Raise(const std::string& text, int helpContext) const;
