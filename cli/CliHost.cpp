@@ -12,9 +12,20 @@ namespace orvane::cli {
 
 namespace {
 
-// The window's exception box rule: a full stop after a last byte that sorts after ".".
-std::string AsShown(std::string text) {
-    std::replace(text.begin(), text.end(), '\r', '\n');
+// As the window shows a text: CR LF or a lone CR break the line, and the exception box's
+// rule adds a full stop after a last byte that sorts after ".".
+std::string AsShown(const std::string& message) {
+    std::string text;
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        if (message[i] == '\r') {
+            text += '\n';
+            if (i + 1 < message.size() && message[i + 1] == '\n') {
+                ++i;
+            }
+        } else {
+            text += message[i];
+        }
+    }
     if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') {
         text += '.';
     }

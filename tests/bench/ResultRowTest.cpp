@@ -1,6 +1,7 @@
 // Result rows: whole-millisecond durations, throughput from the unrounded time, the
 // "%8.2f" texts with the locale's separator, and the day-count clock.
 #include "bench/ResultRow.h"
+#include "bench/TestFile.h"
 #include "bench/Clock.h"
 
 #include <cmath>
@@ -84,6 +85,14 @@ TEST(Clock, DayNumbersAndNow) {
     EXPECT_GT(today, 45000);
     EXPECT_GE(now - today, 0.0);
     EXPECT_LT(now - today, 1.0);
+}
+
+TEST(TestFile, DefaultNameAndDirectory) {
+    EXPECT_EQ(DefaultTestFileName(EncodeDateTime({2024, 3, 5, 14, 7, 9, 42})), "24-03-05_14-07-09-042.tmp");
+    EXPECT_EQ(DefaultTestFileName(EncodeDateTime({2009, 12, 31, 23, 59, 59, 999})), "09-12-31_23-59-59-999.tmp");
+    EXPECT_EQ(DirectoryOf("/tmp/x.tmp"), "/tmp");
+    EXPECT_EQ(DirectoryOf("/x.tmp"), "/"); // the root keeps its slash
+    EXPECT_EQ(DirectoryOf("/a/b/c.tmp"), "/a/b");
 }
 
 } // namespace
