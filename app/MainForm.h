@@ -77,7 +77,6 @@ public:
     bool StopRequested() const { return FStopRequested; }
 
     bool Running() const { return FRunning; }
-    const TBenchmarkRun& Run() const { return FRun; }
 
     // Event handlers, named after their control and event.
     void GoBitBtnClick();

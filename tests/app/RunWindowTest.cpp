@@ -35,6 +35,11 @@ protected:
 
 TEST_F(RunWindowTest, AWholeRunLeavesElevenRowsEachAndNoFile) {
     Form.GoBitBtn->click();
+    // The dialog was offered a name of the form yy-mm-dd_hh-nn-ss-zzz.tmp.
+    ASSERT_EQ(Dialogs.SaveDialogProposals.size(), 1u);
+    const std::string& proposed = Dialogs.SaveDialogProposals.front();
+    EXPECT_EQ(proposed.size(), 25u);
+    EXPECT_EQ(proposed.substr(8, 1) + proposed.substr(21), "_.tmp");
     EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 11);
     EXPECT_EQ(Form.ReadListView->topLevelItemCount(), 11);
     EXPECT_EQ(Form.WriteListView->topLevelItem(10)->text(0), QStringLiteral("W: 1M"));
@@ -58,6 +63,17 @@ TEST_F(RunWindowTest, AWholeRunLeavesElevenRowsEachAndNoFile) {
     EXPECT_TRUE(
         Form.grab().save(QStringLiteral(ORVANE_SCREENSHOT)
                              .replace(QStringLiteral(".png"), QStringLiteral("-after-run.png"))));
+}
+
+TEST_F(RunWindowTest, AnErrorIsShownAndTheWindowIsIdleAgain) {
+    Dialogs.SaveDialogAnswer = Dir.Path("no-such-directory/x.tmp");
+    Form.GoBitBtn->click();
+    EXPECT_EQ(Dialogs.Exceptions, std::vector<std::string>{"Ungültiger Dateiname"});
+    EXPECT_TRUE(Form.GoBitBtn->isEnabled());
+    EXPECT_FALSE(Form.StopBitBtn->isEnabled());
+    EXPECT_TRUE(Form.FileSizeTrackBar->isEnabled());
+    EXPECT_FALSE(Form.Running());
+    EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 0);
 }
 
 TEST_F(RunWindowTest, TheOtherMethodsRunInTheWindowToo) {
