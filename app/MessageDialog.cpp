@@ -1,6 +1,8 @@
 // The message dialog: icon at the left, wrapped text beside it, "OK" centred below.
 #include "app/MessageDialog.h"
 
+#include "bench/ShownText.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QGridLayout>
@@ -43,9 +45,7 @@ std::unique_ptr<QDialog> CreateMessageDialog(const QString& text, TMsgDlgType ki
     icon->setPixmap(dialog->style()->standardIcon(pixmap).pixmap(IconSize, IconSize));
     icon->setAlignment(Qt::AlignTop);
 
-    QString lines = text;
-    lines.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    lines.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    const QString lines = QString::fromStdString(WithNewlines(text.toStdString()));
     auto* message = new QLabel(lines, dialog.get());
     message->setObjectName(QStringLiteral("Message"));
     message->setTextFormat(Qt::PlainText);

@@ -33,7 +33,6 @@ public:
 
     const std::string& TestFileName() const { return FTestFileName; }
     const std::string& TestDir() const { return FTestDir; }
-    std::int64_t FreeSpace() const { return FFreeSpace; }
 
 private:
     void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize);

@@ -4,8 +4,6 @@
 #include "bench/Clock.h"
 #include "platform/Win32.h"
 
-#include <chrono>
-#include <cmath>
 #include <cstdio>
 #include <vector>
 

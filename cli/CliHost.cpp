@@ -2,6 +2,7 @@
 #include "cli/CliHost.h"
 
 #include "bench/Scales.h"
+#include "bench/ShownText.h"
 #include "bench/TestFile.h"
 #include "platform/Win32.h"
 
@@ -9,30 +10,6 @@
 #include <ostream>
 
 namespace orvane::cli {
-
-namespace {
-
-// As the window shows a text: CR LF or a lone CR break the line, and the exception box's
-// rule adds a full stop after a last byte that sorts after ".".
-std::string AsShown(const std::string& message) {
-    std::string text;
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        if (message[i] == '\r') {
-            text += '\n';
-            if (i + 1 < message.size() && message[i + 1] == '\n') {
-                ++i;
-            }
-        } else {
-            text += message[i];
-        }
-    }
-    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') {
-        text += '.';
-    }
-    return text;
-}
-
-} // namespace
 
 TCliHost::TCliHost(const TCliOptions& options, std::ostream& err, bool progress)
     : FOptions(options), FErr(err),
@@ -65,11 +42,12 @@ bool TCliHost::ChooseTestFile(std::string& fileName) {
 }
 
 void TCliHost::ShowError(const std::string& text) {
-    FErr << "orvane-cli: " << AsShown(text) << "\n";
+    FErr << "orvane-cli: " << WithNewlines(text) << "\n";
 }
 
 void TCliHost::ReportFailure(const std::exception& error) {
-    FErr << (FProgress ? "\n" : "") << "orvane-cli: " << AsShown(error.what()) << "\n";
+    FErr << (FProgress ? "\n" : "")
+         << "orvane-cli: " << WithNewlines(ExceptionBoxText(error.what())) << "\n";
 }
 
 void TCliHost::Unlock() {

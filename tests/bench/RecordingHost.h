@@ -83,7 +83,7 @@ public:
         Record("row " + row.Caption);
     }
 
-    // The events without the ones every iteration repeats, for comparing prefixes.
+    // Everything the run asked, in order (the gauge's steps within a pass only counted).
     std::vector<std::string> Events;
     std::function<void(const std::string&)> Hook;
 
