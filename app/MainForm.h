@@ -10,6 +10,8 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <set>
+#include <string>
 
 class QButtonGroup;
 class QCheckBox;
@@ -103,6 +105,7 @@ public:
     bool& StopFlag() override { return FStopRequested; }
     bool ChooseTestFile(std::string& fileName) override;
     void ShowError(const std::string& text) override;
+    void ShowNotEnoughSpace(std::int64_t freeBytes) override;
     void ReportFailure(const std::exception& error) override;
     void SetCaption(const std::string& caption) override;
     void Lock() override;
@@ -120,6 +123,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A window shown again starts without the close request that hid it.
+    void showEvent(QShowEvent* event) override;
 
 private:
     QSlider* Bar(TScale scale) const;
@@ -129,6 +134,8 @@ private:
     void UpdateRadioTabStop();
     void SetAccessibleNames();
     template <typename Body> void Guarded(Body&& body);
+    // Mentions, once per directory, test files that an ended run left there.
+    void MentionLeftovers(const std::string& directory);
 
     TDialogs& FDialogs;
     TPriorities& FPriorities;
@@ -141,6 +148,7 @@ private:
     bool FRunning = false;
     bool FCloseRequested = false;
     TBenchmarkRun FRun;
+    std::set<std::string> FLeftoversMentioned;
 };
 
 } // namespace orvane

@@ -3,7 +3,10 @@
 #include "app/Gauge.h"
 #include "app/MainForm.h"
 
+#include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
+
+#include <QApplication>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -19,19 +22,46 @@
 namespace orvane {
 
 void TMainForm::GoBitBtnClick() {
-    FRun.Execute(*this);
+    const TRunOutcome outcome = FRun.Execute(*this);
     if (FCloseRequested) {
         close();
+        return;
+    }
+    if (outcome != TRunOutcome::Cancelled && outcome != TRunOutcome::FileExists) {
+        MentionLeftovers(FRun.TestDir());
     }
 }
 
 void TMainForm::RequestClose() {
+    FCloseRequested = true;
+    FStopRequested = true;
+    // A dialog of the run (the save dialog) closes first; the run then ends unstarted.
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        modal->close();
+    }
     if (!FRunning) {
         close();
+    }
+}
+
+void TMainForm::MentionLeftovers(const std::string& directory) {
+    if (directory.empty() || FLeftoversMentioned.count(directory) > 0) {
         return;
     }
-    FStopRequested = true;
-    FCloseRequested = true;
+    std::string text;
+    for (const platform::TMarkedFile& file : platform::FindMarkedTestFiles(directory)) {
+        if (!file.InUse) {
+            text += "\r" + file.Path + " (" + std::to_string(file.Size) + " bytes)";
+        }
+    }
+    if (text.empty()) {
+        return;
+    }
+    FLeftoversMentioned.insert(directory);
+    FDialogs.ShowMessageDialog("Test files left behind by an earlier run that was ended:" + text +
+                                   "\rThey can be deleted; \"orvane-cli --clean " + directory +
+                                   "\" removes them.",
+                               TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -42,6 +72,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
         return;
     }
     event->accept();
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+    FCloseRequested = false;
+    QWidget::showEvent(event);
 }
 
 QSlider* TMainForm::Bar(TScale scale) const {
@@ -87,7 +122,8 @@ bool TMainForm::ReadBuffered() const {
 
 bool TMainForm::ChooseTestFile(std::string& fileName) {
     SaveDialog.FileName = fileName;
-    if (!SaveDialog.Execute()) {
+    // A close request or a stop signal while the dialog was open cancels the run.
+    if (!SaveDialog.Execute() || FCloseRequested) {
         return false;
     }
     fileName = SaveDialog.FileName;
@@ -96,6 +132,10 @@ bool TMainForm::ChooseTestFile(std::string& fileName) {
 
 void TMainForm::ShowError(const std::string& text) {
     FDialogs.ShowMessageDialog(text, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+}
+
+void TMainForm::ShowNotEnoughSpace(std::int64_t) {
+    ShowError(NotEnoughSpaceText);
 }
 
 void TMainForm::ReportFailure(const std::exception& error) {

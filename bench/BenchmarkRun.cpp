@@ -2,6 +2,7 @@
 #include "bench/BenchmarkRun.h"
 
 #include "bench/Scales.h"
+#include "bench/ShownText.h"
 #include "bench/TestFile.h"
 #include "bench/TimedLoop.h"
 #include "fileio/SecondaryErrors.h"
@@ -27,15 +28,13 @@ std::int64_t FreeBytesOfCurrentDrive() {
 
 } // namespace
 
-std::string ExistingFileText(const std::string& fileName) {
-    return "\"" + fileName +
-           "\" already exists.\rThe benchmark only uses a new file that it creates and deletes "
-           "itself; "
-           "please choose a name that is not taken.";
-}
-
 void ThrowShortTransfer(TPassKind pass, const std::string& chunkLabel, std::uint64_t moved,
                         std::uint64_t wanted) {
+    if (pass == TPassKind::Prepare) {
+        throw EShortTransfer("The preparation with chunk size " + chunkLabel +
+                             " could not extend the test file to " + std::to_string(wanted) +
+                             " bytes");
+    }
     throw EShortTransfer(
         std::string(pass == TPassKind::Write ? "The write pass" : "The read pass") +
         " with chunk size " + chunkLabel + " moved only " + std::to_string(moved) + " of " +
@@ -60,7 +59,8 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     FBlockSize = BlockSizes[static_cast<std::size_t>(host.Position(TScale::Blocks))];
     host.SetSizes(FBlockSize, ChunkSizes[static_cast<std::size_t>(host.Position(TScale::Chunks))]);
 
-    FTestFileName = DefaultTestFileName(Now());
+    // Proposed in the dialog's starting directory, the current one.
+    FTestFileName = UniqueDefaultTestFileName(Now(), ".");
     std::string chosen = FTestFileName;
     if (!host.ChooseTestFile(chosen)) {
         return TRunOutcome::Cancelled;
@@ -68,8 +68,10 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     const std::string fullName = FullPathName(chosen);
     FTestFileName = fullName.empty() ? chosen : fullName;
     // The benchmark empties and deletes its file: it must never be someone's own file.
-    if (PathExists(FTestFileName)) {
-        host.ShowError(ExistingFileText(FTestFileName));
+    if (const TNameCheck name = CheckTestFileName(FTestFileName); name.State != TNameState::Free) {
+        host.ShowError(name.State == TNameState::Taken
+                           ? ExistingFileText(FTestFileName)
+                           : UnusableNameText(FTestFileName, name.Error));
         return TRunOutcome::FileExists;
     }
     host.SetCaption("Orvane [" + FTestFileName + "]");
@@ -78,7 +80,7 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
 
     FFreeSpace = FreeBytesOfCurrentDrive();
     if (static_cast<std::int64_t>(static_cast<std::uint32_t>(host.FileSize())) > FFreeSpace) {
-        host.ShowError(NotEnoughSpaceText);
+        host.ShowNotEnoughSpace(FFreeSpace);
         for (int p = host.Position(TScale::Files);
              p > 0 && FileSizes[static_cast<std::size_t>(p)] > FFreeSpace;
              p = host.Position(TScale::Files)) {
@@ -100,7 +102,7 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
         // What failed in the clean-up after it goes with it, not in its place.
         std::string text = error.what();
         for (const std::string& later : TakeSecondaryErrors()) {
-            text += "\rAfterwards: " + later;
+            text = ExceptionBoxText(text) + "\rAfterwards: " + later;
         }
         host.ReportFailure(Exception(text));
         host.Unlock();
@@ -118,26 +120,34 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
     TCreatedFile testFile(FTestFileName);
     TIteration it{host,       FTestFileName, static_cast<std::uint32_t>(host.FileSize()),
                   FBlockSize, chunkSize,     BlockBuffer,
-                  FPlainFile, FMmioFile,     FHugeFile,
-                  testFile};
+                  FPlainFile, FMmioFile,     FHugeFile};
     const TMethodOps* ops = nullptr;
+    // Every open of the name must find the file this iteration created, before anything
+    // empties it or a pass measures it.
+    const auto open = [&](void (*phase)(TIteration&)) {
+        testFile.Verify();
+        phase(it);
+        testFile.Verify();
+    };
     const auto cleanUp = [&]() noexcept {
         if (ops != nullptr) {
             ops->CleanUp(it);
         }
-        testFile.DeleteIfStillOurs();
+        return testFile.Release();
     };
     try {
         host.SetPosition(TScale::Chunks, counter);
         ops = &MethodOps(host.AccessMethod());
+        testFile.Create();
         ops->PrepareOpen(it);
+        testFile.Verify();
         host.SetPhaseColour(TPhaseColour::Prepare);
         host.ProcessMessages();
         ops->PrepareExtend(it);
         host.ProcessMessages();
         host.SetGaugeProgress(0);
 
-        ops->ReopenForWrite(it);
+        open(ops->ReopenForWrite);
         host.SetPhaseColour(TPhaseColour::Write);
         host.ProcessMessages();
         host.Pause(PhasePause);
@@ -152,7 +162,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         }
 
         host.SetGaugeProgress(0);
-        ops->OpenForRead(it);
+        open(ops->OpenForRead);
         host.SetPhaseColour(TPhaseColour::Read);
         host.ProcessMessages();
         host.Pause(PhasePause);
@@ -168,10 +178,14 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.SetPhaseColour(TPhaseColour::Idle);
         host.ProcessMessages();
     } catch (...) {
-        cleanUp();
+        if (const std::string left = cleanUp(); !left.empty()) {
+            NoteSecondaryError(left);
+        }
         throw;
     }
-    cleanUp();
+    if (const std::string left = cleanUp(); !left.empty()) {
+        throw Exception(left);
+    }
 }
 
 void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, const TPassTiming& timing) {

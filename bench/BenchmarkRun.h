@@ -15,7 +15,7 @@ enum class TRunOutcome {
     Completed,      // every iteration ran
     Stopped,        // a stop was taken in; the rows so far stand
     Cancelled,      // the file dialog was cancelled
-    FileExists,     // the chosen file exists and was left alone
+    FileExists,     // the chosen name is taken (or unusable) and was left alone
     NotEnoughSpace, // the file-size bar was lowered instead
     Failed,         // an error ended the run; it was reported to the host
 };
@@ -47,8 +47,5 @@ private:
     std::unique_ptr<TKoHugeFile> FHugeFile;
     alignas(64) std::uint8_t BlockBuffer[256] = {};
 };
-
-// The error text for a chosen file that exists.
-std::string ExistingFileText(const std::string& fileName);
 
 } // namespace orvane

@@ -14,7 +14,6 @@ void PrepareOpen(TIteration& it) {
     FileMode = FileModeWriteExclusive;
     Rewrite(it.PlainFile, 1);
     CheckIO();
-    it.Created.Capture();
 }
 
 void PrepareExtend(TIteration& it) {
@@ -24,7 +23,7 @@ void PrepareExtend(TIteration& it) {
     BlockWrite(it.PlainFile, it.Buffer, 1, written);
     CheckIO();
     if (written != 1) {
-        ThrowShortTransfer(TPassKind::Write, it.Host.ChunkLabel(), it.FileSize,
+        ThrowShortTransfer(TPassKind::Prepare, it.Host.ChunkLabel(), it.FileSize,
                            std::uint64_t{it.FileSize} + 1);
     }
     Close(it.PlainFile);
@@ -34,7 +33,6 @@ void PrepareExtend(TIteration& it) {
 void ReopenForWrite(TIteration& it) {
     Rewrite(it.PlainFile, 1); // FileMode is still 17
     CheckIO();
-    it.Created.Capture();
 }
 
 TPassTiming WritePass(TIteration& it) {

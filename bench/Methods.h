@@ -6,7 +6,6 @@
 #include "bench/AccessMethod.h"
 #include "bench/Clock.h"
 #include "bench/RunHost.h"
-#include "bench/TestFile.h"
 #include "fileio/KoHugeF.h"
 #include "fileio/MMIOFile.h"
 #include "fileio/PlainFile.h"
@@ -28,7 +27,6 @@ struct TIteration {
     TPlainFileRec& PlainFile;             // "File": a record the run keeps
     std::unique_ptr<TMMIOFile>& MmioFile; // "mmio": made by the prepare open, freed by the clean-up
     std::unique_ptr<TKoHugeFile>& HugeFile; // "Win32": likewise
-    TCreatedFile& Created; // told after every open that creates or empties the file
 };
 
 struct TPassTiming {

@@ -12,7 +12,6 @@ void CreateForWriting(TIteration& it) {
     const bool buffered = it.Host.WriteBuffered();
     it.MmioFile->SetMode(buffered, maWrite, msExclusive);
     it.MmioFile->CreateNew();
-    it.Created.Capture();
     if (buffered) {
         it.MmioFile->SetBufferSize(it.ChunkSize);
     }
@@ -29,7 +28,7 @@ void PrepareExtend(TIteration& it) {
     const std::int32_t moved =
         it.MmioFile->Seek(size) == size ? it.MmioFile->Write(it.Buffer, 1) : -1;
     if (moved != 1) {
-        ThrowShortTransfer(TPassKind::Write, it.Host.ChunkLabel(), it.FileSize,
+        ThrowShortTransfer(TPassKind::Prepare, it.Host.ChunkLabel(), it.FileSize,
                            std::uint64_t{it.FileSize} + 1);
     }
     it.MmioFile->Close();

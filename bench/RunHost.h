@@ -44,6 +44,9 @@ public:
     // Asks where the test file goes, proposing `fileName`; false when the user cancels.
     virtual bool ChooseTestFile(std::string& fileName) = 0;
     virtual void ShowError(const std::string& text) = 0;
+    // The chosen drive has `freeBytes` available (-1: unknown), less than the file size;
+    // the run lowers the file-size bar after this.
+    virtual void ShowNotEnoughSpace(std::int64_t freeBytes) = 0;
     virtual void ReportFailure(const std::exception& error) = 0;
 
     virtual void SetCaption(const std::string& caption) = 0;

@@ -17,7 +17,8 @@ public:
     using Exception::Exception;
 };
 
-enum class TPassKind { Write, Read };
+// Prepare: the one-byte extension before the passes.
+enum class TPassKind { Prepare, Write, Read };
 
 [[noreturn]] void ThrowShortTransfer(TPassKind pass, const std::string& chunkLabel,
                                      std::uint64_t moved, std::uint64_t wanted);

@@ -10,20 +10,11 @@ namespace {
 constexpr DWORD ShareDerived = 0xFFFF; // no sharing for read-write access
 
 void OpenForWriting(TIteration& it) {
-    try {
-        if (it.Host.WriteBuffered()) {
-            it.HugeFile->RewriteBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
-        } else {
-            it.HugeFile->Rewrite(1);
-        }
-    } catch (...) {
-        // Created before the open failed (its buffer, say): the clean-up must find it.
-        if (it.HugeFile->OpenGotHandle()) {
-            it.Created.Capture();
-        }
-        throw;
+    if (it.Host.WriteBuffered()) {
+        it.HugeFile->RewriteBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
+    } else {
+        it.HugeFile->Rewrite(1);
     }
-    it.Created.Capture();
 }
 
 void PrepareOpen(TIteration& it) {
@@ -37,7 +28,7 @@ void PrepareExtend(TIteration& it) {
     std::uint32_t written = 0;
     it.HugeFile->BlockWrite(it.Buffer, 1, written);
     if (written != 1) {
-        ThrowShortTransfer(TPassKind::Write, it.Host.ChunkLabel(), it.FileSize,
+        ThrowShortTransfer(TPassKind::Prepare, it.Host.ChunkLabel(), it.FileSize,
                            std::uint64_t{it.FileSize} + 1);
     }
     it.HugeFile->Close();

@@ -5,10 +5,13 @@
 #include "bench/Scales.h"
 #include "bench/TestFile.h"
 #include "cli/CliHost.h"
+#include "cli/Leftovers.h"
+#include "cli/Output.h"
 #include "cli/Report.h"
+#include "platform/StopSignals.h"
 
-#include <fstream>
 #include <ostream>
+#include <sstream>
 #include <unistd.h>
 
 namespace orvane::cli {
@@ -44,19 +47,34 @@ const char* OutcomeName(TRunOutcome outcome) {
     }
 }
 
-void WriteReport(std::ostream& out, const TCliOptions& options, const TRunInfo& info,
-                 const TCliHost& host) {
+std::string Report(const TCliOptions& options, const TRunInfo& info, const TCliHost& host) {
+    std::ostringstream text;
     switch (options.Format) {
     case TFormat::Table:
-        WriteTable(out, host.WriteRows(), host.ReadRows());
+        WriteTable(text, host.WriteRows(), host.ReadRows());
         break;
     case TFormat::Csv:
-        WriteCsv(out, info, host.WriteRows(), host.ReadRows());
+        WriteCsv(text, info, host.WriteRows(), host.ReadRows());
         break;
     case TFormat::Json:
-        WriteJson(out, info, host.WriteRows(), host.ReadRows());
+        WriteJson(text, info, host.WriteRows(), host.ReadRows());
         break;
     }
+    return text.str();
+}
+
+// The report goes out whole or the run counts as failed: rows are never lost silently.
+int Deliver(const std::string& text, const TCliOptions& options, std::ostream& out,
+            std::ostream& err, int code) {
+    const std::string problem = options.Output.empty() ? WriteOutputStream(out, text)
+                                                       : WriteOutputFile(options.Output, text);
+    if (problem.empty()) {
+        return code;
+    }
+    err << "orvane-cli: the results could not be written to "
+        << (options.Output.empty() ? std::string("standard output") : options.Output) << ": "
+        << problem << "\n";
+    return ExitError;
 }
 
 } // namespace
@@ -69,47 +87,47 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return parsed.ExitCode;
     }
     const TCliOptions& options = *parsed.Options;
-    std::ofstream file;
+    if (!options.Clean.empty()) {
+        return CleanDirectory(options.Clean, out, err);
+    }
     if (!options.Output.empty()) {
-        file.open(options.Output, std::ios::trunc);
-        if (!file) {
-            err << "orvane-cli: can't write the results to " << options.Output << "\n";
+        if (!options.File.empty() && SameFile(options.Output, options.File)) {
+            err << "orvane-cli: --output names the test file itself; the results need a file "
+                   "of their own.\n";
+            return ExitUsage;
+        }
+        if (const std::string problem = OutputProblem(options.Output); !problem.empty()) {
+            err << "orvane-cli: the results can't be written to " << options.Output << ": "
+                << problem << "\n";
             return ExitError;
         }
     }
-    std::ostream& report = options.Output.empty() ? out : file;
 
     const TCurrentDirectoryKeeper keeper;
     const std::string directory =
         DirectoryOf(FullPathName(options.File.empty() ? options.Dir + "/x" : options.File));
     TRunInfo info = DescribeRun(options, directory);
-    TCliHost host(options, err, progress);
-    InstallStopSignals();
+    WarnAboutLeftovers(directory, err);
+    TCliHost host(options, err, progress, info.MountPoint);
+    platform::InstallStopSignals();
     TBenchmarkRun run;
     const TRunOutcome outcome = run.Execute(host);
-    RestoreStopSignals();
+    platform::RestoreStopSignals();
     info.TestFile = host.TestFile();
     info.Outcome = OutcomeName(outcome);
 
     switch (outcome) {
     case TRunOutcome::Completed:
-        WriteReport(report, options, info, host);
-        return ExitOk;
+        return Deliver(Report(options, info, host), options, out, err, ExitOk);
     case TRunOutcome::Stopped:
-        WriteReport(report, options, info, host);
-        return 128 + host.StopSignal();
-    case TRunOutcome::NotEnoughSpace: {
-        const std::string fits(
-            FileSizeLabels[static_cast<std::size_t>(host.Position(TScale::Files))]);
-        err << "orvane-cli: the window would lower the file size to " << fits
-            << "; run again with --file-size " << fits << ".\n";
-        return ExitError;
-    }
+        return Deliver(Report(options, info, host), options, out, err, 128 + host.StopSignal());
     case TRunOutcome::Failed:
         if (!host.WriteRows().empty()) {
-            WriteReport(report, options, info, host); // the rows before the error stand
+            // The rows before the error stand.
+            return Deliver(Report(options, info, host), options, out, err, ExitError);
         }
         return ExitError;
+    case TRunOutcome::NotEnoughSpace:
     case TRunOutcome::Cancelled:
     case TRunOutcome::FileExists:
         break;

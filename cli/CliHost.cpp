@@ -1,19 +1,41 @@
 // The terminal host.
 #include "cli/CliHost.h"
 
+#include "bench/Clock.h"
 #include "bench/Scales.h"
 #include "bench/ShownText.h"
 #include "bench/TestFile.h"
+#include "cli/Output.h"
+#include "platform/StopSignals.h"
 #include "platform/Win32.h"
 
 #include <algorithm>
 #include <ostream>
+#include <sys/resource.h>
 
 namespace orvane::cli {
 
-TCliHost::TCliHost(const TCliOptions& options, std::ostream& err, bool progress)
-    : FOptions(options), FErr(err),
-      FProgress(progress), FPositions{options.FileSizePosition, options.BlockSizePosition, 0} {}
+namespace {
+
+// Why a write may fail with "file too large": the process's own file-size limit.
+std::string FileSizeLimitNote(std::uint64_t fileBytes) {
+    rlimit limit{};
+    if (::getrlimit(RLIMIT_FSIZE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY ||
+        limit.rlim_cur > fileBytes) {
+        return {};
+    }
+    return "\nThis process may write files of at most " + FormatBytes(limit.rlim_cur) +
+           " (ulimit -f), less than the test file needs.";
+}
+
+} // namespace
+
+TCliHost::TCliHost(const TCliOptions& options, std::ostream& err, bool progress,
+                   std::string mountPoint)
+    : FOptions(options), FErr(err), FProgress(progress),
+      FMountPoint(std::move(mountPoint)), FPositions{options.FileSizePosition,
+                                                     options.BlockSizePosition,
+                                                     ChunkSizeStartPosition} {}
 
 int TCliHost::Position(TScale scale) const {
     return FPositions[static_cast<int>(scale)];
@@ -35,9 +57,11 @@ std::string TCliHost::ChunkLabel() const {
 }
 
 bool TCliHost::ChooseTestFile(std::string& fileName) {
-    fileName = FOptions.File.empty() ? FOptions.Dir + "/" + fileName : FOptions.File;
+    // The proposal is unique in the current directory; here it must be so in --dir.
+    fileName = FOptions.File.empty()
+                   ? FOptions.Dir + "/" + UniqueDefaultTestFileName(Now(), FOptions.Dir)
+                   : FOptions.File;
     FTestFile = FullPathName(fileName);
-    SetFileToRemoveOnAbort(FTestFile);
     return true;
 }
 
@@ -45,9 +69,36 @@ void TCliHost::ShowError(const std::string& text) {
     FErr << "orvane-cli: " << WithNewlines(text) << "\n";
 }
 
+void TCliHost::ShowNotEnoughSpace(std::int64_t freeBytes) {
+    const std::string where = FMountPoint.empty() ? FOptions.Dir : FMountPoint;
+    const std::string wanted(FileSizeLabels[static_cast<std::size_t>(FPositions[0])]);
+    FErr << "orvane-cli: ";
+    if (freeBytes < 0) {
+        FErr << "the free space on " << where << " can't be read, so no test file is made there.\n";
+        return;
+    }
+    const std::string free = FormatBytes(static_cast<std::uint64_t>(freeBytes));
+    auto fits = FileSizeLabels.rend();
+    for (auto label = FileSizeLabels.rbegin(); label != FileSizeLabels.rend(); ++label) {
+        const auto p = static_cast<std::size_t>(FileSizeLabels.rend() - label - 1);
+        if (FileSizes[p] <= freeBytes) {
+            fits = label;
+            break;
+        }
+    }
+    if (fits == FileSizeLabels.rend()) {
+        FErr << "only " << free << " free on " << where << "; the smallest test file is "
+             << FileSizeLabels.front() << ".\n";
+        return;
+    }
+    FErr << "only " << free << " free on " << where << ", too little for a " << wanted
+         << " test file; the largest that fits is " << *fits << " (--file-size " << *fits << ").\n";
+}
+
 void TCliHost::ReportFailure(const std::exception& error) {
     FErr << (FProgress ? "\n" : "")
-         << "orvane-cli: " << WithNewlines(ExceptionBoxText(error.what())) << "\n";
+         << "orvane-cli: " << WithNewlines(ExceptionBoxText(error.what()))
+         << FileSizeLimitNote(static_cast<std::uint64_t>(FileSize()) + 1) << "\n";
 }
 
 void TCliHost::Unlock() {
@@ -64,7 +115,8 @@ void TCliHost::SetPhaseColour(TPhaseColour colour) {
 }
 
 void TCliHost::ProcessMessages() {
-    if (const int signalNumber = StopSignalReceived(); signalNumber != 0 && !FStopRequested) {
+    if (const int signalNumber = platform::StopSignalReceived();
+        signalNumber != 0 && !FStopRequested) {
         FStopRequested = true;
         FStopSignal = signalNumber;
     }

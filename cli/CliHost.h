@@ -1,6 +1,7 @@
 // The run's host on a terminal: settings from the options, the test file from --dir or
-// --file, progress on stderr when it is a terminal, errors as text, rows kept for the
-// report, and SIGINT or SIGTERM taken in as Stop at the run's message points.
+// --file, progress on stderr when it is a terminal, errors as text in the command line's
+// own terms, rows kept for the report, and the stop signals taken in as Stop at the run's
+// message points.
 #pragma once
 
 #include "bench/RunHost.h"
@@ -14,7 +15,8 @@ namespace orvane::cli {
 
 class TCliHost final : public TRunHost {
 public:
-    TCliHost(const TCliOptions& options, std::ostream& err, bool progress);
+    // `mountPoint` names the test file's file system in messages.
+    TCliHost(const TCliOptions& options, std::ostream& err, bool progress, std::string mountPoint);
 
     int Position(TScale scale) const override;
     void SetPosition(TScale scale, int position) override;
@@ -27,6 +29,7 @@ public:
     bool& StopFlag() override { return FStopRequested; }
     bool ChooseTestFile(std::string& fileName) override;
     void ShowError(const std::string& text) override;
+    void ShowNotEnoughSpace(std::int64_t freeBytes) override;
     void ReportFailure(const std::exception& error) override;
     void SetCaption(const std::string&) override {}
     void Lock() override {}
@@ -50,6 +53,7 @@ private:
     const TCliOptions& FOptions;
     std::ostream& FErr;
     const bool FProgress;
+    const std::string FMountPoint;
     int FPositions[3];
     bool FStopRequested = false;
     int FStopSignal = 0;
@@ -59,14 +63,5 @@ private:
     std::vector<TResultRow> FWriteRows;
     std::vector<TResultRow> FReadRows;
 };
-
-// Installs the handlers for SIGINT and SIGTERM: the first asks for a stop, taken in at the
-// run's next message point; a second ends the program at once, removing the test file.
-void InstallStopSignals();
-void RestoreStopSignals();
-// The signal that asked for a stop, or 0. It stays, so that the next one ends the program.
-int StopSignalReceived();
-// The file a second signal removes before it ends the program.
-void SetFileToRemoveOnAbort(const std::string& path);
 
 } // namespace orvane::cli

@@ -45,22 +45,41 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         ->check(CLI::IsMember({"table", "csv", "json"}));
     app.add_option("--output", options.Output,
                    "write the results to this file instead of standard output");
+    app.add_option("--clean", options.Clean,
+                   "remove the test files that killed runs left in DIR, and nothing else")
+        ->type_name("DIR");
     app.set_version_flag("--version", Version);
 
+    // CLI11 takes a vector of arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
+        if (dir->count() > 0 && options.Dir.empty()) {
+            throw CLI::ValidationError("--dir", "an empty directory name names no directory");
+        }
+        if (app.count("--clean") > 0 && options.Clean.empty()) {
+            throw CLI::ValidationError("--clean", "an empty directory name names no directory");
+        }
     } catch (const CLI::CallForHelp&) {
         return {std::nullopt, 0, app.help()};
     } catch (const CLI::CallForVersion&) {
         return {std::nullopt, 0, std::string(Version) + "\n"};
     } catch (const CLI::ParseError& error) {
+        std::string what = error.what();
+        if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
+            // CLI11 names them last first; the user typed them first first.
+            what = "The following arguments were not expected:";
+            for (const std::string& extra : app.remaining()) {
+                what += " " + extra;
+            }
+        }
         return {
             std::nullopt, 2,
-            std::string("orvane-cli: ") + error.what() +
+            std::string("orvane-cli: ") + what +
                 "\nUsage: orvane-cli [--method file|mmio|win32] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
-                "[--dir DIR | --file PATH] [--format table|csv|json] [--output FILE]\n"};
+                "[--dir DIR | --file PATH] [--format table|csv|json] [--output FILE] | --clean "
+                "DIR\n"};
     }
     static const std::map<std::string, TAccessMethod> methods = {{"file", TAccessMethod::amFile},
                                                                  {"mmio", TAccessMethod::amMmio},

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bench/AccessMethod.h"
+#include "bench/Scales.h"
 
 #include <optional>
 #include <string>
@@ -13,14 +14,15 @@ enum class TFormat { Table, Csv, Json };
 
 struct TCliOptions {
     TAccessMethod Method = TAccessMethod::amFile;
-    int FileSizePosition = 8;  // 256M, as the window starts
-    int BlockSizePosition = 8; // 256
+    int FileSizePosition = FileSizeStartPosition; // as the window starts
+    int BlockSizePosition = BlockSizeStartPosition;
     bool WriteBuffered = false;
     bool ReadBuffered = false;
     std::string Dir = ".";
     std::string File; // empty: a new name in Dir
     TFormat Format = TFormat::Table;
     std::string Output; // empty: standard output
+    std::string Clean;  // --clean DIR: remove leftover test files there instead of a run
 };
 
 struct TParseResult {

@@ -3,8 +3,10 @@
 
 #include "bench/Scales.h"
 
+#include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <fstream>
 #include <nlohmann/json.hpp>
@@ -32,16 +34,40 @@ std::string LocalIsoTime() {
     return iso;
 }
 
-// The mount that holds `directory`, from /proc/self/mountinfo, matched by device number.
+// mountinfo writes a blank, a tab, a line feed and a backslash in a path as octal escapes.
+std::string DecodeMountField(const std::string& field) {
+    std::string decoded;
+    for (std::size_t i = 0; i < field.size(); ++i) {
+        if (field[i] == '\\' && i + 3 < field.size() &&
+            std::isdigit(static_cast<unsigned char>(field[i + 1])) != 0) {
+            decoded += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
+            i += 3;
+        } else {
+            decoded += field[i];
+        }
+    }
+    return decoded;
+}
+
+// The mount that holds `directory`, from /proc/self/mountinfo, matched by device number
+// and by the directory's real path (links resolved).
 void DescribeFileSystem(const std::string& directory, TRunInfo& info) {
     struct stat where {};
-    if (::stat(directory.c_str(), &where) != 0) {
+    char* real = ::realpath(directory.c_str(), nullptr);
+    if (real == nullptr) {
+        return;
+    }
+    const std::string path = real;
+    std::free(real);
+    if (::stat(path.c_str(), &where) != 0) {
         return;
     }
     const std::string device =
         std::to_string(major(where.st_dev)) + ":" + std::to_string(minor(where.st_dev));
     std::ifstream mounts("/proc/self/mountinfo");
     std::string line;
+    std::size_t best = 0;
+    bool found = false;
     while (std::getline(mounts, line)) {
         std::istringstream fields(line);
         std::string id, parent, majorMinor, root, mountPoint;
@@ -49,13 +75,19 @@ void DescribeFileSystem(const std::string& directory, TRunInfo& info) {
         if (majorMinor != device) {
             continue;
         }
+        mountPoint = DecodeMountField(mountPoint);
         std::string field;
         while (fields >> field && field != "-") {
         }
         std::string type, source;
         fields >> type >> source;
+        source = DecodeMountField(source);
+        const bool under =
+            path == mountPoint || mountPoint == "/" || path.rfind(mountPoint + "/", 0) == 0;
         // The longest mount point that the directory lies under is the one in force.
-        if (directory.rfind(mountPoint, 0) == 0 && mountPoint.size() >= info.MountPoint.size()) {
+        if (under && (!found || mountPoint.size() >= best)) {
+            found = true;
+            best = mountPoint.size();
             info.MountPoint = mountPoint;
             info.FileSystem = type;
             info.BlockDevice = source.rfind("/dev/", 0) == 0 ? source : "";
@@ -76,6 +108,25 @@ nlohmann::json RowJson(const char* pass, const TResultRow& row, const TRunInfo& 
          FileSizes[static_cast<std::size_t>(*ScalePositionOfLabel(FileSizeLabels, info.FileSize))]},
         {"duration_s", row.ElapsedSeconds},
         {"throughput_kib_per_s", row.KiBPerSecond}};
+}
+
+bool IsValidUtf8(const std::string& text) {
+    try {
+        (void)nlohmann::json(text).dump();
+        return true;
+    } catch (const nlohmann::json::type_error&) {
+        return false;
+    }
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char digits[] = "0123456789abcdef";
+    std::string hex;
+    for (unsigned char byte : bytes) {
+        hex += digits[byte >> 4];
+        hex += digits[byte & 15];
+    }
+    return hex;
 }
 
 std::string CsvField(const std::string& text) {
@@ -182,7 +233,12 @@ void WriteJson(std::ostream& out, const TRunInfo& info, const std::vector<TResul
         {"outcome", info.Outcome},
         {"rows", rows},
     };
-    out << document.dump(2) << "\n";
+    nlohmann::json complete = document;
+    if (!IsValidUtf8(info.TestFile)) {
+        // The name is shown with replacement characters; its bytes stay recoverable.
+        complete["test_file_bytes_hex"] = Hex(info.TestFile);
+    }
+    out << complete.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
 } // namespace orvane::cli

@@ -2,6 +2,7 @@
 // a test sets them up. A hook sees every event as it happens, to act at a chosen point.
 #pragma once
 
+#include "bench/BenchmarkRun.h"
 #include "bench/RunHost.h"
 #include "bench/Scales.h"
 
@@ -51,6 +52,10 @@ public:
         return true;
     }
     void ShowError(const std::string& text) override { Record("error " + text); }
+    void ShowNotEnoughSpace(std::int64_t freeBytes) override {
+        FreeBytesShown = freeBytes;
+        Record(std::string("error ") + NotEnoughSpaceText);
+    }
     void ReportFailure(const std::exception& error) override {
         Record(std::string("failure ") + error.what());
     }
@@ -97,6 +102,7 @@ public:
     std::string Proposed;
     std::vector<TResultRow> WriteRows;
     std::vector<TResultRow> ReadRows;
+    std::int64_t FreeBytesShown = -2;
     int GaugeSteps = 0;
     std::int32_t LastGauge = 0;
 

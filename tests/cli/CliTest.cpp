@@ -138,10 +138,21 @@ TEST(Cli, ErrorsAsTheWindowWordsThem) {
         result = RunCliCapturing({"--dir", dir.Dir()}); // 256M by default
     }
     EXPECT_EQ(result.code, 1);
-    EXPECT_NE(result.err.find(
-                  "Not enough space for requested file size.\nDecreasing to next valid size."),
-              std::string::npos);
-    EXPECT_NE(result.err.find("--file-size 64M"), std::string::npos) << result.err;
+    // Said in the command line's terms, not the window's.
+    EXPECT_NE(result.err.find("only 100.0 MiB free on "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("too little for a 256M test file; the largest that fits is 64M "
+                              "(--file-size 64M)."),
+              std::string::npos)
+        << result.err;
+    EXPECT_EQ(result.err.find("window"), std::string::npos) << result.err;
+    {
+        platform::TFaultInjector faults;
+        faults.FakeFreeSpace(512 * 1024);
+        result = RunCliCapturing({"--dir", dir.Dir()});
+    }
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.err.find("only 512 KiB free on "), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find("; the smallest test file is 1M."), std::string::npos) << result.err;
     EXPECT_TRUE(result.out.empty());
 
     const std::string locked = dir.Path("locked");
