@@ -8,6 +8,7 @@
 #include "app/SaveDialog.h"
 
 #include <QApplication>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,9 @@ public:
     }
     bool ExecuteSaveDialog(TSaveDialog& dialog) override {
         SaveDialogProposals.push_back(dialog.FileName);
+        if (DuringSaveDialog) {
+            DuringSaveDialog(); // what happens while the user looks at it
+        }
         if (SaveDialogAnswer.empty()) {
             return false;
         }
@@ -50,6 +54,7 @@ public:
     std::vector<std::string> Exceptions;
     std::vector<std::string> SaveDialogProposals;
     std::string SaveDialogAnswer; // empty: the user cancels
+    std::function<void()> DuringSaveDialog;
 };
 
 class TFakePriorities : public TPriorities {

@@ -7,6 +7,7 @@
 #include "tests/platform/PlatformTestSupport.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -117,6 +118,26 @@ TEST_F(RunWindowTest, ClosingOrSigtermDuringARunStopsAndCleansUp) {
         EXPECT_LT(Form.WriteListView->topLevelItemCount(), 11);
         EXPECT_FALSE(testing::Exists(Dialogs.SaveDialogAnswer));
         EXPECT_FALSE(Form.Running());
+    }
+}
+
+TEST_F(RunWindowTest, AStopSignalWhileTheSaveDialogIsOpenQuitsWithoutARun) {
+    for (int signalNumber : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(signalNumber);
+        TStopSignals stopSignals;
+        QObject::connect(&stopSignals, &TStopSignals::Received, &Form,
+                         [this] { Form.RequestClose(); });
+        Form.show();
+        Dialogs.DuringSaveDialog = [&] {
+            std::raise(signalNumber);
+            QCoreApplication::processEvents(); // the dialog's own event loop takes it in
+        };
+        Form.GoBitBtn->click(); // the user then presses "Save"
+        EXPECT_FALSE(Form.isVisible());
+        EXPECT_FALSE(testing::Exists(Dialogs.SaveDialogAnswer));
+        EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 0);
+        EXPECT_EQ(Form.windowTitle(), QStringLiteral("Orvane")); // no run began
+        EXPECT_TRUE(Form.GoBitBtn->isEnabled());
     }
 }
 

@@ -1,8 +1,9 @@
 // Result rows: whole-millisecond durations, throughput from the unrounded time, the
 // "%8.2f" texts with the locale's separator, and the day-count clock.
 #include "bench/ResultRow.h"
-#include "bench/TestFile.h"
 #include "bench/Clock.h"
+#include "bench/TestFile.h"
+#include "tests/platform/PlatformTestSupport.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -88,11 +89,46 @@ TEST(Clock, DayNumbersAndNow) {
 }
 
 TEST(TestFile, DefaultNameAndDirectory) {
-    EXPECT_EQ(DefaultTestFileName(EncodeDateTime({2024, 3, 5, 14, 7, 9, 42})), "24-03-05_14-07-09-042.tmp");
-    EXPECT_EQ(DefaultTestFileName(EncodeDateTime({2009, 12, 31, 23, 59, 59, 999})), "09-12-31_23-59-59-999.tmp");
+    EXPECT_EQ(DefaultTestFileName(EncodeDateTime({2024, 3, 5, 14, 7, 9, 42})),
+              "24-03-05_14-07-09-042.tmp");
+    EXPECT_EQ(DefaultTestFileName(EncodeDateTime({2009, 12, 31, 23, 59, 59, 999})),
+              "09-12-31_23-59-59-999.tmp");
     EXPECT_EQ(DirectoryOf("/tmp/x.tmp"), "/tmp");
     EXPECT_EQ(DirectoryOf("/x.tmp"), "/"); // the root keeps its slash
     EXPECT_EQ(DirectoryOf("/a/b/c.tmp"), "/a/b");
+}
+
+TEST(TestFile, TheProposedNameCountsOnPastTakenNames) {
+    testing::TTempDir dir;
+    const double now = EncodeDateTime({2024, 3, 5, 14, 7, 9, 998});
+    EXPECT_EQ(UniqueDefaultTestFileName(now, dir.Dir()), "24-03-05_14-07-09-998.tmp");
+    testing::WriteWholeFile(dir.Path("24-03-05_14-07-09-998.tmp"), "");
+    ASSERT_EQ(::symlink("nowhere", dir.Path("24-03-05_14-07-09-999.tmp").c_str()), 0);
+    // Past a file and a dangling link, into the next second, in the same pattern.
+    EXPECT_EQ(UniqueDefaultTestFileName(now, dir.Dir()), "24-03-05_14-07-10-000.tmp");
+}
+
+TEST(TestFile, OnlyANameThatIsNotFoundIsFree) {
+    testing::TTempDir dir;
+    testing::WriteWholeFile(dir.Path("taken"), "");
+    struct Case {
+        std::string path;
+        TNameState state;
+        DWORD error;
+    };
+    const Case cases[] = {
+        {dir.Path("free"), TNameState::Free, 0},
+        {dir.Path("no-such-dir/free"), TNameState::Free, 0},
+        {dir.Path("taken"), TNameState::Taken, 0},
+        {dir.Path(std::string(300, 'n')), TNameState::Unusable, ERROR_FILENAME_EXCED_RANGE},
+        {dir.Path("taken/below-a-file"), TNameState::Free, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        const TNameCheck check = CheckTestFileName(c.path);
+        EXPECT_EQ(check.State, c.state);
+        EXPECT_EQ(check.Error, c.error);
+    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // orvane-cli in-process: options and exit codes, the three formats, a run of each method,
 // errors as the window words them, and Ctrl-C (once: stop and report; twice: end now).
 #include "cli/CliApp.h"
+#include "cli/Report.h"
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -9,6 +10,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/mount.h>
+#include <sys/xattr.h>
 #include <thread>
 
 namespace orvane::cli {
@@ -210,6 +213,184 @@ TEST(Cli, CtrlCStopsAfterThePassAndASecondEndsAtOnce) {
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+}
+
+} // namespace
+} // namespace orvane::cli
+
+namespace orvane::cli {
+namespace {
+
+TEST(CliSafety, InputEdgeCases) {
+    TTempDir dir;
+    struct Case {
+        std::vector<std::string> arguments;
+        int code;
+        const char* expected; // in stderr
+    };
+    const std::string longName = dir.Path(std::string(300, 'n') + ".tmp");
+    const Case cases[] = {
+        {{"--dir", ""}, 2, "an empty directory name names no directory"},
+        {{"--clean", ""}, 2, "an empty directory name names no directory"},
+        // Listed as typed, first first.
+        {{"first", "second", "third"}, 2, "not expected: first second third"},
+        // A name the system can't look up is not "already exists".
+        {{"--file", longName, "--file-size", "1M"}, 1, "\" can't be used as the test file: "},
+        {{"--file", dir.Path("t.tmp"), "--output", dir.Path("t.tmp")},
+         2,
+         "--output names the test file itself"},
+        {{"--file", dir.Path("t.tmp"), "--output", dir.Dir() + "/./t.tmp"},
+         2,
+         "--output names the test file itself"},
+        {{"--dir", dir.Dir(), "--output", dir.Dir()}, 1, "it is a directory"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.front() + " " + c.arguments.back());
+        const TResult result = RunCliCapturing(c.arguments);
+        EXPECT_EQ(result.code, c.code);
+        EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
+        EXPECT_EQ(result.err.find("already exists"), std::string::npos) << result.err;
+    }
+    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+}
+
+TEST(CliSafety, ResultsAreNeverLostSilently) {
+    TTempDir dir;
+    // A device that is full: the run's rows can't be kept, and the exit code says so.
+    TResult full =
+        RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--output", "/dev/full"});
+    EXPECT_EQ(full.code, 1);
+    EXPECT_NE(full.err.find("the results could not be written to /dev/full: "), std::string::npos)
+        << full.err;
+
+    // Standard output that fails (closed, or on a full disk).
+    std::ostringstream err;
+    std::ostream broken(nullptr);
+    EXPECT_EQ(RunCli({"--dir", dir.Dir(), "--file-size", "1M"}, broken, err, false), 1);
+    EXPECT_NE(err.str().find("could not be written to standard output"), std::string::npos);
+
+    // A run that fails leaves earlier results in --output as they were.
+    const std::string output = dir.Path("results.json");
+    testing::WriteWholeFile(output, "earlier results");
+    const std::string taken = dir.Path("taken.tmp");
+    testing::WriteWholeFile(taken, "the user's");
+    EXPECT_EQ(RunCliCapturing({"--file", taken, "--output", output}).code, 1);
+    EXPECT_EQ(testing::ReadWholeFile(output), "earlier results");
+
+    // A complete run replaces them whole, keeping the file's permissions.
+    ::chmod(output.c_str(), 0640);
+    ASSERT_EQ(RunCliCapturing(
+                  {"--dir", dir.Dir(), "--file-size", "1M", "--format", "json", "--output", output})
+                  .code,
+              0);
+    EXPECT_EQ(nlohmann::json::parse(testing::ReadWholeFile(output))["rows"].size(), 22u);
+    struct stat info {};
+    ::stat(output.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+    std::filesystem::remove(output);
+    std::filesystem::remove(taken);
+    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir())) << "no temporary file is left";
+}
+
+TEST(CliSafety, JsonStaysValidForAPathThatIsNotUtf8) {
+    TTempDir dir;
+    const std::string odd = dir.Path("caf\xe9");
+    ASSERT_EQ(::mkdir(odd.c_str(), 0755), 0);
+    const TResult result = RunCliCapturing({"--dir", odd, "--file-size", "1M", "--format", "json"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    const nlohmann::json document = nlohmann::json::parse(result.out);
+    const std::string hex = document["test_file_bytes_hex"].get<std::string>();
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    }
+    EXPECT_EQ(bytes.rfind(odd + "/", 0), 0u);
+    EXPECT_EQ(document["rows"].size(), 22u);
+}
+
+TEST(CliSafety, LeftoversAreNamedAndCleanRemovesOnlyMarkedFiles) {
+    TTempDir dir;
+    const std::string killed = dir.Path("killed.tmp");
+    testing::WriteWholeFile(killed, std::string(3000, '\0'));
+    // Marked as a test file of a process that no longer runs.
+    const std::string mark = "pid=999999999 start=1";
+    if (::setxattr(killed.c_str(), "user.orvane.test-file", mark.data(), mark.size(), 0) != 0) {
+        GTEST_SKIP() << "this file system keeps no extended attributes";
+    }
+    testing::WriteWholeFile(dir.Path("users.tmp"), "keep");
+    ASSERT_EQ(::symlink(killed.c_str(), dir.Path("link.tmp").c_str()), 0);
+
+    const TResult run = RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M"});
+    EXPECT_EQ(run.code, 0);
+    EXPECT_NE(
+        run.err.find("left behind by an earlier run that was killed:\n  " + killed + " (3 KiB)\n"),
+        std::string::npos)
+        << run.err;
+    EXPECT_NE(run.err.find("`orvane-cli --clean " + dir.Dir() + "` removes them."),
+              std::string::npos);
+
+    const TResult clean = RunCliCapturing({"--clean", dir.Dir()});
+    EXPECT_EQ(clean.code, 0);
+    EXPECT_EQ(clean.out, "removed " + killed + " (3 KiB)\n");
+    EXPECT_FALSE(Exists(killed));
+    EXPECT_EQ(testing::ReadWholeFile(dir.Path("users.tmp")), "keep");
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.tmp")));
+    EXPECT_EQ(RunCliCapturing({"--clean", dir.Dir()}).out,
+              "no test files left by Orvane in " + dir.Dir() + "\n");
+}
+
+TEST(CliSafety, TheFileSystemIsFoundThroughLinksAndEscapedMountPoints) {
+    TTempDir dir;
+    const std::string link = dir.Path("via-link");
+    ASSERT_EQ(::symlink(dir.Dir().c_str(), link.c_str()), 0);
+    TCliOptions options;
+    EXPECT_FALSE(DescribeRun(options, link).FileSystem.empty());
+
+    const std::string spaced = dir.Path("with space");
+    ::mkdir(spaced.c_str(), 0755);
+    if (::mount("orvane-test", spaced.c_str(), "tmpfs", 0, "size=4m") != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here (needs root)";
+    }
+    const TRunInfo info = DescribeRun(options, spaced);
+    EXPECT_EQ(info.MountPoint, spaced);
+    EXPECT_EQ(info.FileSystem, "tmpfs");
+    EXPECT_EQ(::umount(spaced.c_str()), 0);
+}
+
+TEST(CliSafety, TheMessagesSpeakOfTheCommandLine) {
+    TTempDir dir;
+    struct Case {
+        const char* what;
+        std::function<void(platform::TFaultInjector&)> plan;
+        std::vector<std::string> arguments;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {"the extension's byte not written",
+         [](platform::TFaultInjector& f) { f.ShortenNth(platform::TOsCall::Write, 1, 0); },
+         {"--file-size", "1M"},
+         "orvane-cli: The preparation with chunk size 1K could not extend the test file to "
+         "1048577 bytes.\n"},
+        // The first error ends in its full stop before what failed after it.
+        {"a full disk under buffered mmio",
+         [](platform::TFaultInjector& f) { f.FailNth(platform::TOsCall::Write, 3, ENOSPC, true); },
+         {"--file-size", "1M", "--method", "mmio", "--write-buffered"},
+         " bytes.\nAfterwards: Could not write buffer to disk.\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> arguments = c.arguments;
+        arguments.insert(arguments.end(), {"--dir", dir.Dir()});
+        TResult result;
+        {
+            platform::TFaultInjector faults;
+            c.plan(faults);
+            result = RunCliCapturing(arguments);
+        }
+        EXPECT_EQ(result.code, 1);
+        EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
+        EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+    }
 }
 
 } // namespace

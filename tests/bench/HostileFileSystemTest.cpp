@@ -1,0 +1,262 @@
+// The run against a file system that someone else changes under it: at a chosen message
+// point a file, a hard link, a link to a decoy or a FIFO is put where the test file was.
+// The user's file must keep every byte, the run must end with an error naming the test
+// file and add no row for what it did not create, and nothing may hang.
+#include "bench/BenchmarkRun.h"
+#include "platform/TestFileGuard.h"
+#include "tests/bench/RecordingHost.h"
+#include "tests/platform/PlatformTestSupport.h"
+
+#include <algorithm>
+#include <csignal>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+
+namespace orvane {
+namespace {
+
+using testing::Exists;
+using testing::InChild;
+using testing::ReadWholeFile;
+using testing::TTempDir;
+using testing::WriteWholeFile;
+
+const std::string UserData = "the user's own data, which no run may change";
+
+bool HasEvent(const TRecordingHost& host, const std::string& prefix) {
+    return std::any_of(host.Events.begin(), host.Events.end(),
+                       [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
+}
+
+// What stands at the test file's name when the plant strikes.
+enum class TPlant { NewFile, HardLink, SymbolicLink, Fifo };
+
+void Plant(TPlant what, const std::string& name, const std::string& decoy) {
+    ::unlink(name.c_str());
+    switch (what) {
+    case TPlant::NewFile:
+        WriteWholeFile(name, "a file of someone else's");
+        break;
+    case TPlant::HardLink:
+        ASSERT_EQ(::link(decoy.c_str(), name.c_str()), 0);
+        break;
+    case TPlant::SymbolicLink:
+        ASSERT_EQ(::symlink(decoy.c_str(), name.c_str()), 0);
+        break;
+    case TPlant::Fifo:
+        ASSERT_EQ(::mkfifo(name.c_str(), 0600), 0);
+        break;
+    }
+}
+
+TEST(HostileFileSystem, WhatStandsAtTheNameIsNeverTouchedAndNoRowReportsIt) {
+    struct Case {
+        const char* what;
+        TPlant plant;
+        const char* moment;  // the event at which it is planted (first occurrence)
+        const char* failure; // the start of the error's text after the file name
+        std::size_t writeRows, readRows;
+    };
+    const Case cases[] = {
+        // After the first iteration's clean-up, before the second creates its file.
+        {"a new file between iterations", TPlant::NewFile, "bar chunks 2K", "\" already exists.", 1,
+         1},
+        {"a hard link to the user's file between iterations", TPlant::HardLink, "bar chunks 2K",
+         "\" already exists.", 1, 1},
+        // After the extension, before the reopen that empties the file.
+        {"a hard link before the reopen for writing", TPlant::HardLink, "gauge 0",
+         "\" is no longer the test file", 0, 0},
+        // After the write pass, before the read pass opens the file.
+        {"a link to a decoy before the read pass", TPlant::SymbolicLink, "row W: 1K",
+         "\" is no longer the test file", 1, 0},
+        {"a FIFO before the read pass", TPlant::Fifo, "row W: 1K", "\" is no longer the test file",
+         1, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TTempDir dir;
+        const std::string decoy = dir.Path("decoy");
+        WriteWholeFile(decoy, UserData);
+        // In a child with a deadline: an open that waits on the FIFO fails the case.
+        const int result = InChild(false, [&] {
+            ::alarm(10);
+            TRecordingHost host;
+            host.Answer = dir.Path("test.tmp");
+            bool planted = false;
+            host.Hook = [&](const std::string& e) {
+                if (!planted && e == c.moment) {
+                    planted = true;
+                    Plant(c.plant, host.Answer, decoy);
+                }
+            };
+            TBenchmarkRun run;
+            if (run.Execute(host) != TRunOutcome::Failed || !planted) {
+                return 1;
+            }
+            const std::string expected = "failure \"" + host.Answer + c.failure;
+            if (!HasEvent(host, expected)) {
+                return 2;
+            }
+            if (host.WriteRows.size() != c.writeRows || host.ReadRows.size() != c.readRows) {
+                return 3;
+            }
+            return host.Events.back() == "unlock" ? 0 : 4;
+        });
+        EXPECT_EQ(result, 0);
+        EXPECT_EQ(ReadWholeFile(decoy), UserData);
+        EXPECT_TRUE(Exists(dir.Path("test.tmp"))) << "what was planted stays where it was put";
+    }
+}
+
+TEST(HostileFileSystem, TheAbortPathRemovesOnlyTheFileTheRunCreated) {
+    TTempDir dir;
+    const std::string mine = dir.Path("mine.tmp");
+    WriteWholeFile(mine, UserData);
+
+    // The user's file chosen as the test file: a second Ctrl-C at any point removes nothing.
+    TRecordingHost refused;
+    refused.Answer = mine;
+    refused.Hook = [](const std::string&) { platform::RemoveArmedFileNow(); };
+    TBenchmarkRun run;
+    EXPECT_EQ(run.Execute(refused), TRunOutcome::FileExists);
+    EXPECT_EQ(ReadWholeFile(mine), UserData);
+
+    // During a run the armed file is the run's own: removed while it is, and not once
+    // the name leads to someone else's file.
+    struct Case {
+        const char* what;
+        bool swapped;
+    };
+    for (const Case& c : {Case{"the run's own file", false}, Case{"swapped for a link", true}}) {
+        SCOPED_TRACE(c.what);
+        TRecordingHost host;
+        host.Answer = dir.Path("abort.tmp");
+        bool struck = false;
+        bool existedAfter = true;
+        host.Hook = [&](const std::string& e) {
+            if (!struck && e == "colour write") {
+                struck = true;
+                if (c.swapped) {
+                    ::unlink(host.Answer.c_str());
+                    ASSERT_EQ(::link(mine.c_str(), host.Answer.c_str()), 0);
+                }
+                platform::RemoveArmedFileNow();
+                existedAfter = Exists(host.Answer);
+                host.Stop = true;
+            }
+        };
+        run.Execute(host);
+        EXPECT_TRUE(struck);
+        EXPECT_EQ(existedAfter, c.swapped);
+        EXPECT_EQ(ReadWholeFile(mine), UserData);
+        ::unlink(host.Answer.c_str());
+    }
+    // After the clean-up nothing is armed.
+    const std::string after = dir.Path("after.tmp");
+    WriteWholeFile(after, UserData);
+    platform::RemoveArmedFileNow();
+    EXPECT_EQ(ReadWholeFile(after), UserData);
+}
+
+TEST(HostileFileSystem, ATestFileThatCanNotBeDeletedIsNamedInTheError) {
+    TTempDir dir;
+    const std::string name = dir.Path("stays.tmp");
+    // The file made read-only: Windows' rule refuses to delete it, also for root.
+    TRecordingHost host;
+    host.Answer = name;
+    host.Hook = [&](const std::string& e) {
+        if (e == "colour idle") {
+            ::chmod(name.c_str(), 0444);
+        }
+    };
+    TBenchmarkRun run;
+    EXPECT_EQ(run.Execute(host), TRunOutcome::Failed);
+    EXPECT_TRUE(HasEvent(host, "failure The test file \"" + name +
+                                   "\" could not be deleted and is left behind: Zugriff "
+                                   "verweigert"));
+    EXPECT_EQ(host.WriteRows.size(), 1u); // the first iteration's rows stand
+    EXPECT_EQ(host.Events.back(), "unlock");
+    EXPECT_TRUE(Exists(name));
+
+    // The directory made read-only during the run (for an ordinary user).
+    const std::string sub = dir.Path("sub");
+    ::mkdir(sub.c_str(), 0777);
+    ::chmod(sub.c_str(), 0777); // past the umask
+    [[maybe_unused]] const int owned = ::chown(sub.c_str(), testing::NobodyId, testing::NobodyId);
+    const int result = InChild(true, [&] {
+        TRecordingHost child;
+        child.Answer = sub + "/stays.tmp";
+        child.Hook = [&](const std::string& e) {
+            if (e == "colour idle") {
+                ::chmod(sub.c_str(), 0555);
+            }
+        };
+        TBenchmarkRun childRun;
+        if (childRun.Execute(child) != TRunOutcome::Failed) {
+            return 1;
+        }
+        return HasEvent(child, "failure The test file \"" + child.Answer +
+                                   "\" could not be deleted and is left behind: ")
+                   ? 0
+                   : 2;
+    });
+    EXPECT_EQ(result, 0);
+}
+
+TEST(HostileFileSystem, TheTestFileIsMarkedAndALeftoverIsRecognised) {
+    TTempDir dir;
+    const std::string probe = dir.Path("probe");
+    WriteWholeFile(probe, "");
+    if (::setxattr(probe.c_str(), "user.orvane.probe", "1", 1, 0) != 0) {
+        GTEST_SKIP() << "this file system keeps no extended attributes";
+    }
+    // While the run holds it: marked, and in use by this process.
+    TRecordingHost host;
+    host.Answer = dir.Path("marked.tmp");
+    std::vector<platform::TMarkedFile> during;
+    host.Hook = [&](const std::string& e) {
+        if (during.empty() && e == "colour prepare") {
+            during = platform::FindMarkedTestFiles(dir.Dir());
+        }
+    };
+    TBenchmarkRun run;
+    ASSERT_EQ(run.Execute(host), TRunOutcome::Completed);
+    ASSERT_EQ(during.size(), 1u);
+    EXPECT_EQ(during[0].Path, host.Answer);
+    EXPECT_TRUE(during[0].InUse);
+
+    // A run killed without its clean-up leaves a marked file that no live process holds.
+    const std::string killed = dir.Path("killed.tmp");
+    EXPECT_EQ(InChild(false,
+                      [&] {
+                          TRecordingHost child;
+                          child.Answer = killed;
+                          child.Hook = [&](const std::string& e) {
+                              if (e == "colour write") {
+                                  ::_exit(0); // as SIGKILL would end it
+                              }
+                          };
+                          TBenchmarkRun childRun;
+                          childRun.Execute(child);
+                          return 1;
+                      }),
+              0);
+    ASSERT_TRUE(Exists(killed));
+    WriteWholeFile(dir.Path("users.tmp"), UserData); // unmarked: never a leftover
+    ASSERT_EQ(::symlink(killed.c_str(), dir.Path("link.tmp").c_str()), 0);
+    const std::vector<platform::TMarkedFile> left = platform::FindMarkedTestFiles(dir.Dir());
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].Path, killed);
+    EXPECT_FALSE(left[0].InUse);
+
+    EXPECT_EQ(platform::RemoveMarkedTestFile(dir.Path("users.tmp")),
+              "not marked as an Orvane test file");
+    EXPECT_EQ(platform::RemoveMarkedTestFile(dir.Path("link.tmp")), "not a regular file");
+    EXPECT_EQ(platform::RemoveMarkedTestFile(killed), "");
+    EXPECT_FALSE(Exists(killed));
+    EXPECT_EQ(ReadWholeFile(dir.Path("users.tmp")), UserData);
+}
+
+} // namespace
+} // namespace orvane
