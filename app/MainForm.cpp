@@ -7,6 +7,7 @@
 #include "app/Gauge.h"
 #include "app/HandlerGuard.h"
 #include "app/Priorities.h"
+#include "bench/Methods.h"
 #include "bench/Scales.h"
 
 #include <QApplication>
@@ -20,6 +21,8 @@
 #include <QScreen>
 #include <QSlider>
 #include <QTreeWidget>
+#include <span>
+#include <vector>
 
 namespace orvane {
 
@@ -147,11 +150,14 @@ void TMainForm::CreateControls() {
     AccessRadioGroup =
         Placed(new QGroupBox(QStringLiteral(" Access via "), this), 16, 232, 161, 41);
     FAccessButtons = new QButtonGroup(this);
-    const char* const items[] = {"File", "mmio", "Win32"};
-    // Three columns: each item (width - 10) / 3 wide from x = 8, below the caption's line.
-    for (int i = 0; i < 3; ++i) {
-        auto* item = Placed(new QRadioButton(QString::fromLatin1(items[i]), AccessRadioGroup),
-                            8 + i * 50, 14, 50, 23);
+    // One column per method side by side, from x = 8, below the caption's line.
+    const std::span<const TMethodOps* const> methods = Methods();
+    const int column = (AccessRadioGroup->width() - 11) / static_cast<int>(methods.size());
+    for (int i = 0; i < static_cast<int>(methods.size()); ++i) {
+        const auto method = static_cast<std::size_t>(i);
+        auto* item = Placed(
+            new QRadioButton(QString::fromLatin1(methods[method]->Caption), AccessRadioGroup),
+            8 + i * column, 14, column, 23);
         FAccessButtons->addButton(item, i);
     }
     AccessRadioItem(TAccessMethod::amFile)->setChecked(true);
@@ -237,18 +243,13 @@ void TMainForm::ConnectHandlers() {
 }
 
 void TMainForm::SetTabOrder() {
-    QWidget* const order[] = {WriteListView,
-                              FileSizeTrackBar,
-                              GoBitBtn,
-                              ReadListView,
-                              AccessRadioItem(TAccessMethod::amFile),
-                              AccessRadioItem(TAccessMethod::amMmio),
-                              AccessRadioItem(TAccessMethod::amWin32),
-                              WriteBufferedCheckBox,
-                              ReadBufferedCheckBox,
-                              BlockSizeTrackBar,
-                              StopBitBtn};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
+    std::vector<QWidget*> order = {WriteListView, FileSizeTrackBar, GoBitBtn, ReadListView};
+    for (QAbstractButton* item : FAccessButtons->buttons()) {
+        order.push_back(item);
+    }
+    order.insert(order.end(),
+                 {WriteBufferedCheckBox, ReadBufferedCheckBox, BlockSizeTrackBar, StopBitBtn});
+    for (std::size_t i = 1; i < order.size(); ++i) {
         setTabOrder(order[i - 1], order[i]);
     }
     ChunkSizeTrackBar->setFocusPolicy(Qt::NoFocus);
@@ -324,7 +325,7 @@ void TMainForm::StopBitBtnClick() {
 }
 
 void TMainForm::AccessRadioGroupClick() {
-    const bool buffered = AccessMethod() != TAccessMethod::amFile;
+    const bool buffered = MethodOps(AccessMethod()).Buffered;
     WriteBufferedCheckBox->setEnabled(buffered);
     ReadBufferedCheckBox->setEnabled(buffered);
 }

@@ -1,8 +1,9 @@
-// The file-access method a run drives, in the order of the window's radio items.
+// The file-access method a run drives: its index in the list of methods, which is the
+// order of the window's radio items.
 #pragma once
 
 namespace orvane {
 
-enum class TAccessMethod { amFile = 0, amMmio = 1, amWin32 = 2 };
+enum class TAccessMethod : int { amFile = 0, amMmio = 1, amWin32 = 2 };
 
 } // namespace orvane

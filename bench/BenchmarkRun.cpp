@@ -28,31 +28,6 @@ std::int64_t FreeBytesOfCurrentDrive() {
 
 } // namespace
 
-void ThrowShortTransfer(TPassKind pass, const std::string& chunkLabel, std::uint64_t moved,
-                        std::uint64_t wanted) {
-    if (pass == TPassKind::Prepare) {
-        throw EShortTransfer("The preparation with chunk size " + chunkLabel +
-                             " could not extend the test file to " + std::to_string(wanted) +
-                             " bytes");
-    }
-    throw EShortTransfer(
-        std::string(pass == TPassKind::Write ? "The write pass" : "The read pass") +
-        " with chunk size " + chunkLabel + " moved only " + std::to_string(moved) + " of " +
-        std::to_string(wanted) + " bytes");
-}
-
-const TMethodOps& MethodOps(TAccessMethod method) {
-    switch (method) {
-    case TAccessMethod::amFile:
-        return FileMethodOps;
-    case TAccessMethod::amMmio:
-        return MmioMethodOps;
-    case TAccessMethod::amWin32:
-        return Win32MethodOps;
-    }
-    throw Exception("Unknown access method " + std::to_string(static_cast<int>(method)));
-}
-
 TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     bool& stop = host.StopFlag();
     stop = false;
@@ -119,31 +94,32 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
     }
     TCreatedFile testFile(FTestFileName);
     TIteration it{host,       FTestFileName, static_cast<std::uint32_t>(host.FileSize()),
-                  FBlockSize, chunkSize,     BlockBuffer,
-                  FPlainFile, FMmioFile,     FHugeFile};
+                  FBlockSize, chunkSize,     BlockBuffer};
     const TMethodOps* ops = nullptr;
+    std::unique_ptr<TMethodState> state;
     // Every open of the name must find the file this iteration created, before anything
     // empties it or a pass measures it.
-    const auto open = [&](void (*phase)(TIteration&)) {
+    const auto open = [&](void (*phase)(TIteration&, TMethodState&)) {
         testFile.Verify();
-        phase(it);
+        phase(it, *state);
         testFile.Verify();
     };
     const auto cleanUp = [&]() noexcept {
-        if (ops != nullptr) {
-            ops->CleanUp(it);
+        if (state != nullptr) {
+            ops->CleanUp(it, *state);
         }
         return testFile.Release();
     };
     try {
         host.SetPosition(TScale::Chunks, counter);
         ops = &MethodOps(host.AccessMethod());
+        state = ops->NewState();
         testFile.Create();
-        ops->PrepareOpen(it);
+        ops->PrepareOpen(it, *state);
         testFile.Verify();
         host.SetPhaseColour(TPhaseColour::Prepare);
         host.ProcessMessages();
-        ops->PrepareExtend(it);
+        ops->PrepareExtend(it, *state);
         host.ProcessMessages();
         host.SetGaugeProgress(0);
 
@@ -152,8 +128,8 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.ProcessMessages();
         host.Pause(PhasePause);
         host.ProcessMessages();
-        const TPassTiming write = ops->WritePass(it);
-        ops->Close(it);
+        const TPassTiming write = ops->WritePass(it, *state);
+        ops->Close(it, *state);
         host.ProcessMessages();
         host.Pause(PhasePause);
         host.ProcessMessages();
@@ -167,8 +143,8 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.ProcessMessages();
         host.Pause(PhasePause);
         host.ProcessMessages();
-        const TPassTiming read = ops->ReadPass(it);
-        ops->Close(it);
+        const TPassTiming read = ops->ReadPass(it, *state);
+        ops->Close(it, *state);
         host.ProcessMessages();
         host.Pause(PhasePause);
         host.ProcessMessages();

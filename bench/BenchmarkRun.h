@@ -4,7 +4,6 @@
 
 #include "bench/Methods.h"
 #include "bench/RunHost.h"
-#include "fileio/PlainFile.h"
 
 #include <cstdint>
 #include <string>
@@ -42,9 +41,6 @@ private:
     std::string FTestDir;
     std::int64_t FFreeSpace = 0;
     std::int32_t FBlockSize = 0;
-    TPlainFileRec FPlainFile{};
-    std::unique_ptr<TMMIOFile> FMmioFile;
-    std::unique_ptr<TKoHugeFile> FHugeFile;
     alignas(64) std::uint8_t BlockBuffer[256] = {};
 };
 

@@ -1,6 +1,7 @@
 // The "File" method: the plain untyped file with record size 1, CheckIO after every call.
 #include "bench/Methods.h"
 #include "bench/TimedLoop.h"
+#include "fileio/PlainFile.h"
 
 namespace orvane {
 
@@ -9,34 +10,47 @@ namespace {
 constexpr std::uint8_t FileModeWriteExclusive = 17;
 constexpr std::uint8_t FileModeReadExclusive = 16;
 
-void PrepareOpen(TIteration& it) {
-    Assign(it.PlainFile, it.FileName);
+struct TFileState final : TMethodState {
+    TPlainFileRec File{};
+};
+
+std::unique_ptr<TMethodState> NewState() {
+    return std::make_unique<TFileState>();
+}
+
+TPlainFileRec& FileOf(TMethodState& state) {
+    return StateOf<TFileState>(state).File;
+}
+
+void PrepareOpen(TIteration& it, TMethodState& state) {
+    Assign(FileOf(state), it.FileName);
     FileMode = FileModeWriteExclusive;
-    Rewrite(it.PlainFile, 1);
+    Rewrite(FileOf(state), 1);
     CheckIO();
 }
 
-void PrepareExtend(TIteration& it) {
-    Seek(it.PlainFile, it.FileSize);
+void PrepareExtend(TIteration& it, TMethodState& state) {
+    TPlainFileRec& file = FileOf(state);
+    Seek(file, it.FileSize);
     CheckIO();
     std::int32_t written = 0;
-    BlockWrite(it.PlainFile, it.Buffer, 1, written);
+    BlockWrite(file, it.Buffer, 1, written);
     CheckIO();
     if (written != 1) {
         ThrowShortTransfer(TPassKind::Prepare, it.Host.ChunkLabel(), it.FileSize,
                            std::uint64_t{it.FileSize} + 1);
     }
-    Close(it.PlainFile);
+    Close(file);
     CheckIO();
 }
 
-void ReopenForWrite(TIteration& it) {
-    Rewrite(it.PlainFile, 1); // FileMode is still 17
+void ReopenForWrite(TIteration&, TMethodState& state) {
+    Rewrite(FileOf(state), 1); // FileMode is still 17
     CheckIO();
 }
 
-TPassTiming WritePass(TIteration& it) {
-    TPlainFileRec& file = it.PlainFile;
+TPassTiming WritePass(TIteration& it, TMethodState& state) {
+    TPlainFileRec& file = FileOf(state);
     const void* buffer = it.Buffer;
     const auto count = static_cast<std::uint32_t>(it.BlockSize);
     return TimedLoop(it, TPassKind::Write, [&] {
@@ -47,19 +61,19 @@ TPassTiming WritePass(TIteration& it) {
     });
 }
 
-void ClosePass(TIteration& it) {
-    Close(it.PlainFile);
+void ClosePass(TIteration&, TMethodState& state) {
+    Close(FileOf(state));
     CheckIO();
 }
 
-void OpenForRead(TIteration& it) {
+void OpenForRead(TIteration&, TMethodState& state) {
     FileMode = FileModeReadExclusive;
-    Reset(it.PlainFile, 1);
+    Reset(FileOf(state), 1);
     CheckIO();
 }
 
-TPassTiming ReadPass(TIteration& it) {
-    TPlainFileRec& file = it.PlainFile;
+TPassTiming ReadPass(TIteration& it, TMethodState& state) {
+    TPlainFileRec& file = FileOf(state);
     void* buffer = it.Buffer;
     const auto count = static_cast<std::uint32_t>(it.BlockSize);
     return TimedLoop(it, TPassKind::Read, [&] {
@@ -70,17 +84,18 @@ TPassTiming ReadPass(TIteration& it) {
     });
 }
 
-void CleanUp(TIteration& it) noexcept {
-    const std::uint16_t state = it.PlainFile.State;
-    if (state == psReadOnly || state == psWriteOnly || state == psReadWrite) {
-        Close(it.PlainFile);
+void CleanUp(TIteration&, TMethodState& state) noexcept {
+    TPlainFileRec& file = FileOf(state);
+    if (file.State == psReadOnly || file.State == psWriteOnly || file.State == psReadWrite) {
+        Close(file);
         TakeLastIoError(); // a failing close here reports nothing later
     }
 }
 
 } // namespace
 
-const TMethodOps FileMethodOps = {PrepareOpen, PrepareExtend, ReopenForWrite, WritePass,
+const TMethodOps FileMethodOps = {"File",      "file",        false,          NewState,
+                                  PrepareOpen, PrepareExtend, ReopenForWrite, WritePass,
                                   ClosePass,   OpenForRead,   ReadPass,       CleanUp};
 
 } // namespace orvane

@@ -1,32 +1,35 @@
-// One table of operations per access method, one entry per phase of an iteration. The
-// timed passes are whole functions, so the block call inside them is inlined rather than
-// made through a pointer per block.
+// The access methods, one table each: what the window and the command line call the
+// method, whether the "buffered" boxes apply to it, a factory for the state it keeps for
+// one iteration, and one operation per phase of an iteration. The timed passes are whole
+// functions, so the block call inside them is inlined rather than made through a pointer
+// per block. A new method is a file with its table and one line in the list of Methods().
 #pragma once
 
 #include "bench/AccessMethod.h"
 #include "bench/Clock.h"
 #include "bench/RunHost.h"
-#include "fileio/KoHugeF.h"
-#include "fileio/MMIOFile.h"
-#include "fileio/PlainFile.h"
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 
 namespace orvane {
 
-// What the phases of one iteration work on.
+// What the phases of one iteration work on, whatever the method.
 struct TIteration {
     TRunHost& Host;
     const std::string& FileName;
     std::uint32_t FileSize;
     std::int32_t BlockSize;
     std::int32_t ChunkSize;
-    std::uint8_t* Buffer;                 // the run's block buffer, zero-filled
-    TPlainFileRec& PlainFile;             // "File": a record the run keeps
-    std::unique_ptr<TMMIOFile>& MmioFile; // "mmio": made by the prepare open, freed by the clean-up
-    std::unique_ptr<TKoHugeFile>& HugeFile; // "Win32": likewise
+    std::uint8_t* Buffer; // the run's block buffer, zero-filled
+};
+
+// The file object a method keeps from its prepare open to its clean-up.
+class TMethodState {
+public:
+    virtual ~TMethodState() = default;
 };
 
 struct TPassTiming {
@@ -35,20 +38,34 @@ struct TPassTiming {
 };
 
 struct TMethodOps {
-    void (*PrepareOpen)(TIteration&);
-    void (*PrepareExtend)(TIteration&); // to FileSize + 1 bytes, then closed
-    void (*ReopenForWrite)(TIteration&);
-    TPassTiming (*WritePass)(TIteration&);
-    void (*Close)(TIteration&);
-    void (*OpenForRead)(TIteration&);
-    TPassTiming (*ReadPass)(TIteration&);
-    void (*CleanUp)(TIteration&) noexcept; // whatever state the phases left
+    const char* Caption; // the radio item: "File"
+    const char* CliName; // --method file
+    bool Buffered;       // the "Write buffered" and "Read buffered" boxes apply
+    std::unique_ptr<TMethodState> (*NewState)();
+
+    void (*PrepareOpen)(TIteration&, TMethodState&);
+    void (*PrepareExtend)(TIteration&, TMethodState&); // to FileSize + 1 bytes, then closed
+    void (*ReopenForWrite)(TIteration&, TMethodState&);
+    TPassTiming (*WritePass)(TIteration&, TMethodState&);
+    void (*Close)(TIteration&, TMethodState&);
+    void (*OpenForRead)(TIteration&, TMethodState&);
+    TPassTiming (*ReadPass)(TIteration&, TMethodState&);
+    void (*CleanUp)(TIteration&, TMethodState&) noexcept; // whatever state the phases left
 };
 
+// Every method, in the order of the window's radio items (TAccessMethod is the index).
+std::span<const TMethodOps* const> Methods();
+
+// Raises for an index past the list.
 const TMethodOps& MethodOps(TAccessMethod method);
 
 extern const TMethodOps FileMethodOps;
 extern const TMethodOps MmioMethodOps;
 extern const TMethodOps Win32MethodOps;
+
+// The method's own state, as each method's phases see it.
+template <typename TState> TState& StateOf(TMethodState& state) {
+    return static_cast<TState&>(state);
+}
 
 } // namespace orvane

@@ -2,80 +2,96 @@
 // box is ticked.
 #include "bench/Methods.h"
 #include "bench/TimedLoop.h"
+#include "fileio/MMIOFile.h"
 #include "fileio/SecondaryErrors.h"
 
 namespace orvane {
 
 namespace {
 
-void CreateForWriting(TIteration& it) {
+// Made by the prepare open, freed by the clean-up.
+struct TMmioState final : TMethodState {
+    std::unique_ptr<TMMIOFile> File;
+};
+
+std::unique_ptr<TMethodState> NewState() {
+    return std::make_unique<TMmioState>();
+}
+
+TMMIOFile& FileOf(TMethodState& state) {
+    return *StateOf<TMmioState>(state).File;
+}
+
+void CreateForWriting(TIteration& it, TMethodState& state) {
     const bool buffered = it.Host.WriteBuffered();
-    it.MmioFile->SetMode(buffered, maWrite, msExclusive);
-    it.MmioFile->CreateNew();
+    FileOf(state).SetMode(buffered, maWrite, msExclusive);
+    FileOf(state).CreateNew();
     if (buffered) {
-        it.MmioFile->SetBufferSize(it.ChunkSize);
+        FileOf(state).SetBufferSize(it.ChunkSize);
     }
 }
 
-void PrepareOpen(TIteration& it) {
-    it.MmioFile = std::make_unique<TMMIOFile>();
-    it.MmioFile->SetFileName(it.FileName);
-    CreateForWriting(it);
+void PrepareOpen(TIteration& it, TMethodState& state) {
+    StateOf<TMmioState>(state).File = std::make_unique<TMMIOFile>();
+    FileOf(state).SetFileName(it.FileName);
+    CreateForWriting(it, state);
 }
 
-void PrepareExtend(TIteration& it) {
+void PrepareExtend(TIteration& it, TMethodState& state) {
+    TMMIOFile& file = FileOf(state);
     const auto size = static_cast<std::int32_t>(it.FileSize);
-    const std::int32_t moved =
-        it.MmioFile->Seek(size) == size ? it.MmioFile->Write(it.Buffer, 1) : -1;
+    const std::int32_t moved = file.Seek(size) == size ? file.Write(it.Buffer, 1) : -1;
     if (moved != 1) {
         ThrowShortTransfer(TPassKind::Prepare, it.Host.ChunkLabel(), it.FileSize,
                            std::uint64_t{it.FileSize} + 1);
     }
-    it.MmioFile->Close();
+    file.Close();
 }
 
-TPassTiming WritePass(TIteration& it) {
-    TMMIOFile& file = *it.MmioFile;
+TPassTiming WritePass(TIteration& it, TMethodState& state) {
+    TMMIOFile& file = FileOf(state);
     const void* buffer = it.Buffer;
     const std::int32_t count = it.BlockSize;
     return TimedLoop(it, TPassKind::Write, [&] { return file.Write(buffer, count); });
 }
 
-void ClosePass(TIteration& it) {
-    it.MmioFile->Close();
+void ClosePass(TIteration&, TMethodState& state) {
+    FileOf(state).Close();
 }
 
-void OpenForRead(TIteration& it) {
+void OpenForRead(TIteration& it, TMethodState& state) {
     const bool buffered = it.Host.ReadBuffered();
-    it.MmioFile->SetMode(buffered, maRead, msExclusive);
-    it.MmioFile->OpenExisting();
+    FileOf(state).SetMode(buffered, maRead, msExclusive);
+    FileOf(state).OpenExisting();
     if (buffered) {
-        it.MmioFile->SetBufferSize(it.ChunkSize);
+        FileOf(state).SetBufferSize(it.ChunkSize);
     }
 }
 
-TPassTiming ReadPass(TIteration& it) {
-    TMMIOFile& file = *it.MmioFile;
+TPassTiming ReadPass(TIteration& it, TMethodState& state) {
+    TMMIOFile& file = FileOf(state);
     void* buffer = it.Buffer;
     const std::int32_t count = it.BlockSize;
     return TimedLoop(it, TPassKind::Read, [&] { return file.Read(buffer, count); });
 }
 
-void CleanUp(TIteration& it) noexcept {
-    if (it.MmioFile == nullptr) {
+void CleanUp(TIteration&, TMethodState& state) noexcept {
+    std::unique_ptr<TMMIOFile>& file = StateOf<TMmioState>(state).File;
+    if (file == nullptr) {
         return;
     }
     try {
-        it.MmioFile->Close();
+        file->Close();
     } catch (const std::exception& error) {
         NoteSecondaryError(error.what());
     }
-    it.MmioFile.reset();
+    file.reset();
 }
 
 } // namespace
 
-const TMethodOps MmioMethodOps = {PrepareOpen, PrepareExtend, CreateForWriting, WritePass,
-                                  ClosePass,   OpenForRead,   ReadPass,         CleanUp};
+const TMethodOps MmioMethodOps = {
+    "mmio",           "mmio",    true,      NewState,    PrepareOpen, PrepareExtend,
+    CreateForWriting, WritePass, ClosePass, OpenForRead, ReadPass,    CleanUp};
 
 } // namespace orvane

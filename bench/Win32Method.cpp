@@ -2,6 +2,7 @@
 // pass's box is ticked, the chunk size rounded up to whole pages.
 #include "bench/Methods.h"
 #include "bench/TimedLoop.h"
+#include "fileio/KoHugeF.h"
 
 namespace orvane {
 
@@ -9,33 +10,47 @@ namespace {
 
 constexpr DWORD ShareDerived = 0xFFFF; // no sharing for read-write access
 
-void OpenForWriting(TIteration& it) {
+// Made by the prepare open, freed by the clean-up (whose close writes out what is left).
+struct TWin32State final : TMethodState {
+    std::unique_ptr<TKoHugeFile> File;
+};
+
+std::unique_ptr<TMethodState> NewState() {
+    return std::make_unique<TWin32State>();
+}
+
+TKoHugeFile& FileOf(TMethodState& state) {
+    return *StateOf<TWin32State>(state).File;
+}
+
+void OpenForWriting(TIteration& it, TMethodState& state) {
     if (it.Host.WriteBuffered()) {
-        it.HugeFile->RewriteBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
+        FileOf(state).RewriteBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
     } else {
-        it.HugeFile->Rewrite(1);
+        FileOf(state).Rewrite(1);
     }
 }
 
-void PrepareOpen(TIteration& it) {
-    it.HugeFile = std::make_unique<TKoHugeFile>(it.FileName, FILE_ATTRIBUTE_NORMAL,
-                                                GENERIC_READ | GENERIC_WRITE, ShareDerived);
-    OpenForWriting(it);
+void PrepareOpen(TIteration& it, TMethodState& state) {
+    StateOf<TWin32State>(state).File = std::make_unique<TKoHugeFile>(
+        it.FileName, FILE_ATTRIBUTE_NORMAL, GENERIC_READ | GENERIC_WRITE, ShareDerived);
+    OpenForWriting(it, state);
 }
 
-void PrepareExtend(TIteration& it) {
-    it.HugeFile->Seek(it.FileSize);
+void PrepareExtend(TIteration& it, TMethodState& state) {
+    TKoHugeFile& file = FileOf(state);
+    file.Seek(it.FileSize);
     std::uint32_t written = 0;
-    it.HugeFile->BlockWrite(it.Buffer, 1, written);
+    file.BlockWrite(it.Buffer, 1, written);
     if (written != 1) {
         ThrowShortTransfer(TPassKind::Prepare, it.Host.ChunkLabel(), it.FileSize,
                            std::uint64_t{it.FileSize} + 1);
     }
-    it.HugeFile->Close();
+    file.Close();
 }
 
-TPassTiming WritePass(TIteration& it) {
-    TKoHugeFile& file = *it.HugeFile;
+TPassTiming WritePass(TIteration& it, TMethodState& state) {
+    TKoHugeFile& file = FileOf(state);
     const void* buffer = it.Buffer;
     const auto count = static_cast<std::uint32_t>(it.BlockSize);
     return TimedLoop(it, TPassKind::Write, [&] {
@@ -45,20 +60,20 @@ TPassTiming WritePass(TIteration& it) {
     });
 }
 
-void ClosePass(TIteration& it) {
-    it.HugeFile->Close();
+void ClosePass(TIteration&, TMethodState& state) {
+    FileOf(state).Close();
 }
 
-void OpenForRead(TIteration& it) {
+void OpenForRead(TIteration& it, TMethodState& state) {
     if (it.Host.ReadBuffered()) {
-        it.HugeFile->ResetBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
+        FileOf(state).ResetBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
     } else {
-        it.HugeFile->Reset(1);
+        FileOf(state).Reset(1);
     }
 }
 
-TPassTiming ReadPass(TIteration& it) {
-    TKoHugeFile& file = *it.HugeFile;
+TPassTiming ReadPass(TIteration& it, TMethodState& state) {
+    TKoHugeFile& file = FileOf(state);
     void* buffer = it.Buffer;
     const auto count = static_cast<std::uint32_t>(it.BlockSize);
     return TimedLoop(it, TPassKind::Read, [&] {
@@ -69,13 +84,14 @@ TPassTiming ReadPass(TIteration& it) {
 }
 
 // The object's destructor closes the file; a close that fails is kept as a secondary error.
-void CleanUp(TIteration& it) noexcept {
-    it.HugeFile.reset();
+void CleanUp(TIteration&, TMethodState& state) noexcept {
+    StateOf<TWin32State>(state).File.reset();
 }
 
 } // namespace
 
-const TMethodOps Win32MethodOps = {PrepareOpen, PrepareExtend, OpenForWriting, WritePass,
+const TMethodOps Win32MethodOps = {"Win32",     "win32",       true,           NewState,
+                                   PrepareOpen, PrepareExtend, OpenForWriting, WritePass,
                                    ClosePass,   OpenForRead,   ReadPass,       CleanUp};
 
 } // namespace orvane

@@ -1,7 +1,10 @@
 // Parsing the options into the run's settings.
 #include "cli/CliOptions.h"
 
+#include "bench/Methods.h"
 #include "bench/Scales.h"
+
+#include <algorithm>
 
 #include <CLI/CLI.hpp>
 #include <map>
@@ -11,6 +14,14 @@ namespace orvane::cli {
 namespace {
 
 const char* const Version = "orvane-cli 0.1.0";
+
+std::string Joined(const std::vector<std::string>& parts, const char* separator) {
+    std::string text;
+    for (const std::string& part : parts) {
+        text += (text.empty() ? "" : separator) + part;
+    }
+    return text;
+}
 
 std::vector<std::string> Labels(std::span<const std::string_view> labels) {
     return {labels.begin(), labels.end()};
@@ -28,8 +39,11 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
     std::string fileSize = "256M";
     std::string blockSize = "256";
     std::string format = "table";
-    app.add_option("--method", method, "access method")
-        ->check(CLI::IsMember({"file", "mmio", "win32"}));
+    std::vector<std::string> methodNames;
+    for (const TMethodOps* ops : Methods()) {
+        methodNames.emplace_back(ops->CliName);
+    }
+    app.add_option("--method", method, "access method")->check(CLI::IsMember(methodNames));
     app.add_option("--file-size", fileSize, "test file size: 1M, 2M, ... 1G")
         ->check(CLI::IsMember(Labels(FileSizeLabels)));
     app.add_option("--block-size", blockSize, "bytes per transfer call: 1, 2, 4, ... 256")
@@ -75,18 +89,17 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         }
         return {
             std::nullopt, 2,
-            std::string("orvane-cli: ") + what +
-                "\nUsage: orvane-cli [--method file|mmio|win32] "
+            std::string("orvane-cli: ") + what + "\nUsage: orvane-cli [--method " +
+                Joined(methodNames, "|") +
+                "] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
                 "[--dir DIR | --file PATH] [--format table|csv|json] [--output FILE] | --clean "
                 "DIR\n"};
     }
-    static const std::map<std::string, TAccessMethod> methods = {{"file", TAccessMethod::amFile},
-                                                                 {"mmio", TAccessMethod::amMmio},
-                                                                 {"win32", TAccessMethod::amWin32}};
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};
-    options.Method = methods.at(method);
+    options.Method = static_cast<TAccessMethod>(
+        std::find(methodNames.begin(), methodNames.end(), method) - methodNames.begin());
     options.Format = formats.at(format);
     options.FileSizePosition = *ScalePositionOfLabel(FileSizeLabels, fileSize);
     options.BlockSizePosition = *ScalePositionOfLabel(BlockSizeLabels, blockSize);

@@ -1,6 +1,7 @@
 // Output formats and the description of the machine and file system.
 #include "cli/Report.h"
 
+#include "bench/Methods.h"
 #include "bench/Scales.h"
 
 #include <cctype>
@@ -144,8 +145,7 @@ std::string CsvField(const std::string& text) {
 
 TRunInfo DescribeRun(const TCliOptions& options, const std::string& directory) {
     TRunInfo info;
-    static const char* const methods[] = {"file", "mmio", "win32"};
-    info.Method = methods[static_cast<int>(options.Method)];
+    info.Method = MethodOps(options.Method).CliName;
     info.FileSize = std::string(FileSizeLabels[static_cast<std::size_t>(options.FileSizePosition)]);
     info.BlockSize =
         std::string(BlockSizeLabels[static_cast<std::size_t>(options.BlockSizePosition)]);

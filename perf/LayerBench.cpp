@@ -251,6 +251,7 @@ public:
     bool& StopFlag() override { return Stop; }
     bool ChooseTestFile(std::string&) override { return false; }
     void ShowError(const std::string&) override {}
+    void ShowNotEnoughSpace(std::int64_t) override {}
     void ReportFailure(const std::exception&) override {}
     void SetCaption(const std::string&) override {}
     void Lock() override {}
@@ -275,11 +276,8 @@ template <bool Timed> void PassLoop(benchmark::State& state) {
     constexpr std::uint32_t FileSize = 4 << 20;
     const auto block = static_cast<std::int32_t>(state.range(0));
     TNullHost host;
-    std::unique_ptr<TMMIOFile> noMmio;
-    std::unique_ptr<TKoHugeFile> noHuge;
     const std::string name = path;
-    TCreatedFile created(name);
-    TIteration it{host, name, FileSize, block, 1024, Block, file, noMmio, noHuge, created};
+    TIteration it{host, name, FileSize, block, 1024, Block};
     for (auto _ : state) {
         Seek(file, 0);
         if constexpr (Timed) {
