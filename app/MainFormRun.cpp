@@ -214,9 +214,10 @@ void TMainForm::ClearResults() {
 
 void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {
     auto* item = new QTreeWidgetItem(list == TResultList::Write ? WriteListView : ReadListView);
-    item->setText(0, QString::fromStdString(row.Caption));
-    item->setText(1, QString::fromStdString(row.Duration));
-    item->setText(2, QString::fromStdString(row.Throughput));
+    const TShownRow shown = ShownRow(row, DecimalSeparator());
+    item->setText(0, QString::fromStdString(shown.Caption));
+    item->setText(1, QString::fromStdString(shown.Duration));
+    item->setText(2, QString::fromStdString(shown.Throughput));
 }
 
 } // namespace orvane

@@ -134,7 +134,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            AddRow(host, TResultList::Write, write);
+            AddRow(host, TResultList::Write, chunkSize, write);
         }
 
         host.SetGaugeProgress(0);
@@ -149,7 +149,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            AddRow(host, TResultList::Read, read);
+            AddRow(host, TResultList::Read, chunkSize, read);
         }
         host.SetPhaseColour(TPhaseColour::Idle);
         host.ProcessMessages();
@@ -164,13 +164,17 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
     }
 }
 
-void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, const TPassTiming& timing) {
-    host.AddResultRow(
-        list, MakeResultRow(
-                  list == TResultList::Write ? WritePrefix : ReadPrefix, host.ChunkLabel(),
-                  static_cast<std::uint32_t>(host.FileSize()),
-                  std::chrono::duration_cast<std::chrono::nanoseconds>(timing.End - timing.Start),
-                  DecimalSeparator()));
+void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, std::int32_t chunkSize,
+                           const TPassTiming& timing) {
+    TResultRow row;
+    row.Pass = list;
+    row.ChunkLabel = host.ChunkLabel();
+    row.ChunkBytes = static_cast<std::uint32_t>(chunkSize);
+    row.BlockBytes = static_cast<std::uint32_t>(FBlockSize);
+    row.FileBytes = static_cast<std::uint32_t>(host.FileSize());
+    row.Start = timing.Start;
+    row.End = timing.End;
+    host.AddResultRow(list, row);
 }
 
 } // namespace orvane

@@ -35,7 +35,8 @@ public:
 
 private:
     void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize);
-    void AddRow(TRunHost& host, TResultList list, const TPassTiming& timing);
+    void AddRow(TRunHost& host, TResultList list, std::int32_t chunkSize,
+                const TPassTiming& timing);
 
     std::string FTestFileName;
     std::string FTestDir;

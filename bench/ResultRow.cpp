@@ -7,6 +7,15 @@
 
 namespace orvane {
 
+double TResultRow::KiBPerSecond() const {
+    const double seconds = ElapsedSeconds();
+    return seconds > 0 ? static_cast<double>(FileBytes) / seconds / 1024.0 : 0.0;
+}
+
+std::string RowCaption(const TResultRow& row) {
+    return std::string(row.Pass == TResultList::Write ? WritePrefix : ReadPrefix) + row.ChunkLabel;
+}
+
 std::string FormatFixed(double value, std::string_view decimalSeparator) {
     char text[64];
     // Formatted in the "C" locale's terms, then given the user's separator.
@@ -18,32 +27,29 @@ std::string FormatFixed(double value, std::string_view decimalSeparator) {
     return result;
 }
 
-TResultRow MakeResultRow(std::string_view prefix, std::string_view chunkLabel,
-                         std::uint32_t fileSize, std::chrono::nanoseconds elapsed,
-                         std::string_view decimalSeparator) {
-    TResultRow row;
-    row.Caption = std::string(prefix) + std::string(chunkLabel);
+TShownRow ShownRow(const TResultRow& row, std::string_view decimalSeparator) {
+    TShownRow shown;
+    shown.Caption = RowCaption(row);
 
     // The duration shown keeps whole milliseconds; nothing is dropped, however long.
-    const std::int64_t milliseconds = std::llround(static_cast<double>(elapsed.count()) / 1e6);
-    row.DurationSeconds = static_cast<float>(static_cast<double>(milliseconds / 1000) +
-                                             static_cast<double>(milliseconds % 1000) / 1000.0);
-    row.Duration = FormatFixed(row.DurationSeconds, decimalSeparator);
+    const std::int64_t milliseconds =
+        std::llround(static_cast<double>(row.Elapsed().count()) / 1e6);
+    shown.DurationSeconds = static_cast<float>(static_cast<double>(milliseconds / 1000) +
+                                               static_cast<double>(milliseconds % 1000) / 1000.0);
+    shown.Duration = FormatFixed(shown.DurationSeconds, decimalSeparator);
 
     // The throughput comes from the unrounded time, so a short pass gets a true figure.
-    const double seconds = std::chrono::duration<double>(elapsed).count();
-    row.ElapsedSeconds = seconds;
-    if (seconds > 0) {
-        row.KiBPerSecond = static_cast<float>(static_cast<double>(fileSize) / seconds / 1024.0);
-        row.Throughput = FormatFixed(row.KiBPerSecond, decimalSeparator);
+    if (row.ElapsedSeconds() > 0) {
+        shown.KiBPerSecond = static_cast<float>(row.KiBPerSecond());
+        shown.Throughput = FormatFixed(shown.KiBPerSecond, decimalSeparator);
     } else {
         // The clock did not advance: all that is known is a lower bound, one tick's worth.
         const double tick = std::chrono::duration<double>(std::chrono::nanoseconds(1)).count();
-        row.KiBPerSecond = 0;
-        row.Throughput =
-            "> " + FormatFixed(static_cast<double>(fileSize) / tick / 1024.0, decimalSeparator);
+        shown.KiBPerSecond = 0;
+        shown.Throughput = "> " + FormatFixed(static_cast<double>(row.FileBytes) / tick / 1024.0,
+                                              decimalSeparator);
     }
-    return row;
+    return shown;
 }
 
 const std::string& DecimalSeparator() {

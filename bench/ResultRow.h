@@ -1,6 +1,9 @@
-// One result row of a timed pass: the chunk label, the duration in seconds and the
-// throughput in KiB per second, formatted as the result lists show them.
+// One result row of a timed pass, as data: the pass, the chunk, block and file sizes and
+// the two clock readings. The texts that the result lists show (the chunk label with its
+// prefix, the duration and the throughput with "%8.2f") are made from it where shown.
 #pragma once
+
+#include "bench/Clock.h"
 
 #include <chrono>
 #include <cstdint>
@@ -9,22 +12,38 @@
 
 namespace orvane {
 
+enum class TResultList { Write, Read };
+
 struct TResultRow {
-    std::string Caption;    // "W: 64K"
-    std::string Duration;   // "%8.2f" of the duration
-    std::string Throughput; // "%8.2f" of the throughput
-    float DurationSeconds;  // whole milliseconds
-    float KiBPerSecond;     // from the unrounded duration; 0 when none could be measured
-    double ElapsedSeconds;  // the measured time itself, for machine-readable output
+    TResultList Pass = TResultList::Write;
+    std::string ChunkLabel; // "64K": the chunk size's label when the row was made
+    std::uint32_t ChunkBytes = 0;
+    std::uint32_t BlockBytes = 0;
+    std::uint32_t FileBytes = 0; // what the pass moved
+    TPassClock::time_point Start{};
+    TPassClock::time_point End{};
+
+    std::chrono::nanoseconds Elapsed() const { return End - Start; }
+    double ElapsedSeconds() const { return std::chrono::duration<double>(Elapsed()).count(); }
+    // From the unrounded time, in double; 0 when the clock did not advance.
+    double KiBPerSecond() const;
 };
 
 inline constexpr std::string_view WritePrefix = "W: ";
 inline constexpr std::string_view ReadPrefix = "R: ";
 
-// The row of a pass that moved `fileSize` bytes in `elapsed`.
-TResultRow MakeResultRow(std::string_view prefix, std::string_view chunkLabel,
-                         std::uint32_t fileSize, std::chrono::nanoseconds elapsed,
-                         std::string_view decimalSeparator);
+// "W: 64K".
+std::string RowCaption(const TResultRow& row);
+
+// The row as the result lists show it.
+struct TShownRow {
+    std::string Caption;
+    std::string Duration;   // "%8.2f" of DurationSeconds
+    std::string Throughput; // "%8.2f" of KiBPerSecond, or "> " and a lower bound
+    float DurationSeconds;  // whole milliseconds, single precision
+    float KiBPerSecond;     // single precision; 0 when none could be measured
+};
+TShownRow ShownRow(const TResultRow& row, std::string_view decimalSeparator);
 
 // "%8.2f" with the given decimal separator: right-aligned to at least 8, never cut.
 std::string FormatFixed(double value, std::string_view decimalSeparator);

@@ -16,8 +16,6 @@ enum class TScale { Files, Blocks, Chunks };
 // The background of the current chunk size by phase of an iteration.
 enum class TPhaseColour { Prepare, Write, Read, Idle };
 
-enum class TResultList { Write, Read };
-
 class TRunHost {
 public:
     virtual ~TRunHost() = default;

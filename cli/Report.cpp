@@ -3,6 +3,7 @@
 
 #include "bench/Methods.h"
 #include "bench/Scales.h"
+#include "cli/Columns.h"
 
 #include <cctype>
 #include <chrono>
@@ -16,6 +17,8 @@
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <sys/utsname.h>
+#include <utility>
+#include <variant>
 
 namespace orvane::cli {
 
@@ -96,19 +99,12 @@ void DescribeFileSystem(const std::string& directory, TRunInfo& info) {
     }
 }
 
-nlohmann::json RowJson(const char* pass, const TResultRow& row, const TRunInfo& info) {
-    const std::string chunk = row.Caption.substr(3);
-    return {
-        {"pass", pass},
-        {"chunk", chunk},
-        {"chunk_bytes",
-         ChunkSizes[static_cast<std::size_t>(*ScalePositionOfLabel(ChunkSizeLabels, chunk))]},
-        {"block_bytes", BlockSizes[static_cast<std::size_t>(
-                            *ScalePositionOfLabel(BlockSizeLabels, info.BlockSize))]},
-        {"file_bytes",
-         FileSizes[static_cast<std::size_t>(*ScalePositionOfLabel(FileSizeLabels, info.FileSize))]},
-        {"duration_s", row.ElapsedSeconds},
-        {"throughput_kib_per_s", row.KiBPerSecond}};
+nlohmann::json RowJson(const TResultRow& row) {
+    nlohmann::json object = nlohmann::json::object();
+    for (const TColumn& column : RowColumns()) {
+        std::visit([&](const auto& value) { object[column.Name] = value; }, column.Value(row));
+    }
+    return object;
 }
 
 bool IsValidUtf8(const std::string& text) {
@@ -128,17 +124,6 @@ std::string Hex(const std::string& bytes) {
         hex += digits[byte & 15];
     }
     return hex;
-}
-
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) {
-        return text;
-    }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
-    }
-    return quoted + "\"";
 }
 
 } // namespace
@@ -163,16 +148,28 @@ TRunInfo DescribeRun(const TCliOptions& options, const std::string& directory) {
 
 void WriteTable(std::ostream& out, const std::vector<TResultRow>& writeRows,
                 const std::vector<TResultRow>& readRows) {
-    const auto list = [&out](const char* title, const std::vector<TResultRow>& rows) {
+    const auto cell = [&out](const TColumn& column, const std::string& text, bool first) {
         char line[128];
-        out << title << "\n";
-        std::snprintf(line, sizeof line, "%-10s %12s %17s\n", "Blocksize", "Duration (s)",
-                      "Throughput (KB/s)");
+        std::snprintf(line, sizeof line, "%s%*s", first ? "" : " ", column.Width, text.c_str());
         out << line;
+    };
+    const auto list = [&](const char* title, const std::vector<TResultRow>& rows) {
+        out << title << "\n";
+        bool first = true;
+        for (const TColumn& column : RowColumns()) {
+            if (column.Header != nullptr) {
+                cell(column, column.Header, std::exchange(first, false));
+            }
+        }
+        out << "\n";
         for (const TResultRow& row : rows) {
-            std::snprintf(line, sizeof line, "%-10s %12s %17s\n", row.Caption.c_str(),
-                          row.Duration.c_str(), row.Throughput.c_str());
-            out << line;
+            first = true;
+            for (const TColumn& column : RowColumns()) {
+                if (column.Header != nullptr) {
+                    cell(column, column.Text(row), std::exchange(first, false));
+                }
+            }
+            out << "\n";
         }
     };
     list("Write", writeRows);
@@ -182,37 +179,34 @@ void WriteTable(std::ostream& out, const std::vector<TResultRow>& writeRows,
 
 void WriteCsv(std::ostream& out, const TRunInfo& info, const std::vector<TResultRow>& writeRows,
               const std::vector<TResultRow>& readRows) {
-    out << "pass,chunk,chunk_bytes,block_bytes,file_bytes,duration_s,throughput_kib_per_s,method,"
-           "write_buffered,"
-           "read_buffered,version,start_time,kernel_release,file_system,mount_point,block_device,"
-           "clock\n";
-    const auto rows = [&](const char* pass, const std::vector<TResultRow>& list) {
-        for (const TResultRow& row : list) {
-            const nlohmann::json r = RowJson(pass, row, info);
-            char numbers[128];
-            std::snprintf(numbers, sizeof numbers, "%.9f,%.2f", row.ElapsedSeconds,
-                          static_cast<double>(row.KiBPerSecond));
-            out << pass << "," << r["chunk"].get<std::string>() << "," << r["chunk_bytes"] << ","
-                << r["block_bytes"] << "," << r["file_bytes"] << "," << numbers << ","
-                << info.Method << "," << (info.WriteBuffered ? "true" : "false") << ","
-                << (info.ReadBuffered ? "true" : "false") << "," << info.Version << ","
-                << info.StartTime << "," << CsvField(info.KernelRelease) << ","
-                << CsvField(info.FileSystem) << "," << CsvField(info.MountPoint) << ","
-                << CsvField(info.BlockDevice) << "," << CsvField(info.Clock) << "\n";
+    for (const TColumn& column : RowColumns()) {
+        out << column.Name << ",";
+    }
+    // The header record's fields are columns of every row, so that one line stands alone.
+    out << "method,write_buffered,read_buffered,version,start_time,kernel_release,file_system,"
+           "mount_point,block_device,clock\n";
+    const std::string run = info.Method + "," + (info.WriteBuffered ? "true" : "false") + "," +
+                            (info.ReadBuffered ? "true" : "false") + "," + info.Version + "," +
+                            info.StartTime + "," + CsvField(info.KernelRelease) + "," +
+                            CsvField(info.FileSystem) + "," + CsvField(info.MountPoint) + "," +
+                            CsvField(info.BlockDevice) + "," + CsvField(info.Clock);
+    for (const std::vector<TResultRow>* list : {&writeRows, &readRows}) {
+        for (const TResultRow& row : *list) {
+            for (const TColumn& column : RowColumns()) {
+                out << CsvText(column.Value(row), column.Decimals) << ",";
+            }
+            out << run << "\n";
         }
-    };
-    rows("write", writeRows);
-    rows("read", readRows);
+    }
 }
 
 void WriteJson(std::ostream& out, const TRunInfo& info, const std::vector<TResultRow>& writeRows,
                const std::vector<TResultRow>& readRows) {
     nlohmann::json rows = nlohmann::json::array();
-    for (const TResultRow& row : writeRows) {
-        rows.push_back(RowJson("write", row, info));
-    }
-    for (const TResultRow& row : readRows) {
-        rows.push_back(RowJson("read", row, info));
+    for (const std::vector<TResultRow>* list : {&writeRows, &readRows}) {
+        for (const TResultRow& row : *list) {
+            rows.push_back(RowJson(row));
+        }
     }
     const nlohmann::json document = {
         {"program", "orvane-cli"},

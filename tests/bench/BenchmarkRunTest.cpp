@@ -41,7 +41,7 @@ std::vector<std::string> Without(const std::vector<std::string>& events,
 std::vector<std::string> Captions(const std::vector<TResultRow>& rows) {
     std::vector<std::string> captions;
     for (const TResultRow& row : rows) {
-        captions.push_back(row.Caption);
+        captions.push_back(RowCaption(row));
     }
     return captions;
 }
@@ -123,7 +123,7 @@ TEST_F(BenchmarkRunTest, ASecondRunStartsAgainAtTheFirstChunkSize) {
     ASSERT_EQ(Run.Execute(Host), TRunOutcome::Completed);
     EXPECT_NE(std::find(Host.Events.begin(), Host.Events.end(), "bar chunks 1K"),
               Host.Events.end());
-    EXPECT_EQ(Host.WriteRows.front().Caption, "W: 1K");
+    EXPECT_EQ(RowCaption(Host.WriteRows.front()), "W: 1K");
 }
 
 TEST_F(BenchmarkRunTest, StopTakenInAtEachKindOfPoint) {
@@ -244,7 +244,7 @@ TEST_F(BenchmarkRunTest, TheSpaceCheckLowersTheFileSize) {
         TRecordingHost host;
         host.Positions[0] = c.position;
         host.Answer = Dir.Path("space.tmp");
-        host.WriteRows.push_back({"W: 1K", "", "", 0, 0, 0}); // a row from before stays
+        host.WriteRows.push_back(TResultRow{}); // a row from before stays
         TFaultInjector faults;
         if (c.fails) {
             faults.FailNth(TOsCall::Statvfs, 1, EIO);

@@ -112,7 +112,7 @@ TEST_F(MethodsInRunTest, EveryMethodAndBoxRunsToTheEnd) {
             EXPECT_EQ(run.Execute(host), TRunOutcome::Completed);
             EXPECT_EQ(host.WriteRows.size(), 11u);
             EXPECT_EQ(host.ReadRows.size(), 11u);
-            EXPECT_EQ(host.WriteRows.back().Caption, "W: 1M");
+            EXPECT_EQ(RowCaption(host.WriteRows.back()), "W: 1M");
             EXPECT_FALSE(Exists(host.Answer));
         }
     }

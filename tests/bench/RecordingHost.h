@@ -85,7 +85,7 @@ public:
     void ClearResults() override { Record("clear"); }
     void AddResultRow(TResultList list, const TResultRow& row) override {
         (list == TResultList::Write ? WriteRows : ReadRows).push_back(row);
-        Record("row " + row.Caption);
+        Record("row " + RowCaption(row));
     }
 
     // Everything the run asked, in order (the gauge's steps within a pass only counted).

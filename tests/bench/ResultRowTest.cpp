@@ -17,8 +17,25 @@ using std::chrono::nanoseconds;
 
 constexpr std::uint32_t MiB = 1048576;
 
+// A row of a pass that moved `fileBytes` in `elapsed`.
+TResultRow Row(TResultList pass, const char* chunk, std::uint32_t fileBytes, nanoseconds elapsed) {
+    TResultRow row;
+    row.Pass = pass;
+    row.ChunkLabel = chunk;
+    row.FileBytes = fileBytes;
+    row.Start = TPassClock::time_point(std::chrono::hours(1));
+    row.End = row.Start + elapsed;
+    return row;
+}
+
+TShownRow MakeResultRow(std::string_view prefix, const char* chunk, std::uint32_t fileBytes,
+                        nanoseconds elapsed, std::string_view separator) {
+    const TResultList pass = prefix == WritePrefix ? TResultList::Write : TResultList::Read;
+    return ShownRow(Row(pass, chunk, fileBytes, elapsed), separator);
+}
+
 TEST(ResultRow, TextsOfARow) {
-    const TResultRow row = MakeResultRow(WritePrefix, "64K", MiB, milliseconds(250), ".");
+    const TShownRow row = MakeResultRow(WritePrefix, "64K", MiB, milliseconds(250), ".");
     EXPECT_EQ(row.Caption, "W: 64K");
     EXPECT_EQ(row.Duration, "    0.25");
     EXPECT_EQ(row.Throughput, " 4096.00");
@@ -39,7 +56,7 @@ TEST(ResultRow, DurationsKeepWholeMilliseconds) {
         {std::chrono::hours(25), 90000.0f, "90000.00"},
     };
     for (const Case& c : cases) {
-        const TResultRow row = MakeResultRow(WritePrefix, "1K", MiB, c.elapsed, ".");
+        const TShownRow row = MakeResultRow(WritePrefix, "1K", MiB, c.elapsed, ".");
         EXPECT_FLOAT_EQ(row.DurationSeconds, c.seconds) << c.text;
         EXPECT_EQ(row.Duration, c.text);
     }
@@ -50,7 +67,7 @@ TEST(ResultRow, ThroughputComesFromTheUnroundedDuration) {
     EXPECT_EQ(MakeResultRow(WritePrefix, "1K", 1073741824, std::chrono::seconds(1), ".").Throughput,
               "1048576.00");
     // 1 MiB in 0.4 ms: the duration shows 0.00, the throughput is still true.
-    const TResultRow fast = MakeResultRow(WritePrefix, "1K", MiB, microseconds(400), ".");
+    const TShownRow fast = MakeResultRow(WritePrefix, "1K", MiB, microseconds(400), ".");
     EXPECT_EQ(fast.Duration, "    0.00");
     EXPECT_FLOAT_EQ(fast.KiBPerSecond, 2560000.0f);
     EXPECT_EQ(fast.Throughput, "2560000.00");
@@ -58,10 +75,16 @@ TEST(ResultRow, ThroughputComesFromTheUnroundedDuration) {
     EXPECT_NEAR(
         MakeResultRow(WritePrefix, "1K", 1024 * 1024, microseconds(1234500), ".").KiBPerSecond,
         829.48f, 0.01f);
+    // The data keep double precision for the machine-readable outputs.
+    EXPECT_DOUBLE_EQ(Row(TResultList::Read, "1K", MiB, microseconds(400)).KiBPerSecond(),
+                     2560000.0);
+    EXPECT_DOUBLE_EQ(Row(TResultList::Read, "1K", 3 * MiB, std::chrono::seconds(7)).KiBPerSecond(),
+                     3072.0 / 7.0);
+    EXPECT_EQ(Row(TResultList::Read, "1K", MiB, nanoseconds(0)).KiBPerSecond(), 0.0);
 }
 
 TEST(ResultRow, AZeroDurationShowsALowerBoundNotInfinity) {
-    const TResultRow row = MakeResultRow(WritePrefix, "1K", MiB, nanoseconds(0), ".");
+    const TShownRow row = MakeResultRow(WritePrefix, "1K", MiB, nanoseconds(0), ".");
     EXPECT_EQ(row.Duration, "    0.00");
     EXPECT_EQ(row.KiBPerSecond, 0.0f);
     EXPECT_EQ(row.Throughput.rfind("> ", 0), 0u) << row.Throughput;
@@ -70,7 +93,7 @@ TEST(ResultRow, AZeroDurationShowsALowerBoundNotInfinity) {
 
 TEST(ResultRow, TheLocaleSeparator) {
     EXPECT_EQ(FormatFixed(4096, ","), " 4096,00");
-    const TResultRow row = MakeResultRow(WritePrefix, "1K", MiB, milliseconds(250), ",");
+    const TShownRow row = MakeResultRow(WritePrefix, "1K", MiB, milliseconds(250), ",");
     EXPECT_EQ(row.Duration, "    0,25");
     EXPECT_EQ(row.Throughput, " 4096,00");
     EXPECT_EQ(DecimalSeparator().size(), 1u);
