@@ -10,6 +10,7 @@
 
 #include <QWidget>
 #include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 
@@ -118,6 +119,10 @@ public:
     void ClearResults() override;
     void AddResultRow(TResultList list, const TResultRow& row) override;
 
+    // The pause before and after each pass; a real sleep unless replaced (by tests, which
+    // run the same phases without waiting).
+    void SetPauseFunction(std::function<void(unsigned milliseconds)> pause);
+
     // Shows the window centred on the screen.
     void ShowCentred();
 
@@ -149,6 +154,7 @@ private:
     bool FCloseRequested = false;
     TBenchmarkRun FRun;
     std::set<std::string> FLeftoversMentioned;
+    std::function<void(unsigned)> FPause;
 };
 
 } // namespace orvane

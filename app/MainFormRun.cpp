@@ -194,7 +194,15 @@ void TMainForm::ProcessMessages() {
 }
 
 void TMainForm::Pause(unsigned milliseconds) {
+    if (FPause) {
+        FPause(milliseconds);
+        return;
+    }
     Sleep(milliseconds);
+}
+
+void TMainForm::SetPauseFunction(std::function<void(unsigned)> pause) {
+    FPause = std::move(pause);
 }
 
 void TMainForm::SetGaugeRange(std::int32_t maximum) {

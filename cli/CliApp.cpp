@@ -80,7 +80,7 @@ int Deliver(const std::string& text, const TCliOptions& options, std::ostream& o
 } // namespace
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-           bool progress) {
+           bool progress, const TRunHooks& hooks) {
     const TParseResult parsed = ParseOptions(arguments);
     if (!parsed.Options) {
         (parsed.ExitCode == ExitOk ? out : err) << parsed.Message;
@@ -108,7 +108,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         DirectoryOf(FullPathName(options.File.empty() ? options.Dir + "/x" : options.File));
     TRunInfo info = DescribeRun(options, directory);
     WarnAboutLeftovers(directory, err);
-    TCliHost host(options, err, progress, info.MountPoint);
+    TCliHost host(options, err, progress, info.MountPoint, hooks);
     platform::InstallStopSignals();
     TBenchmarkRun run;
     const TRunOutcome outcome = run.Execute(host);

@@ -1,6 +1,7 @@
 // The whole command line, callable in-process: options, the run, the report, the exit code.
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -11,9 +12,16 @@ inline constexpr int ExitOk = 0;
 inline constexpr int ExitError = 1;
 inline constexpr int ExitUsage = 2;
 
+// What a test may change about a run: the pause before and after each pass (a real sleep
+// when empty) and a call at each of the run's message points, where a stop is taken in.
+struct TRunHooks {
+    std::function<void(unsigned milliseconds)> Pause;
+    std::function<void()> AtMessagePoint;
+};
+
 // `arguments` without the program name. Progress goes to `err` only when `progress` is
 // true (the program passes whether stderr is a terminal).
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
-           bool progress);
+           bool progress, const TRunHooks& hooks = {});
 
 } // namespace orvane::cli

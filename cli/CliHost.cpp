@@ -31,11 +31,10 @@ std::string FileSizeLimitNote(std::uint64_t fileBytes) {
 } // namespace
 
 TCliHost::TCliHost(const TCliOptions& options, std::ostream& err, bool progress,
-                   std::string mountPoint)
-    : FOptions(options), FErr(err), FProgress(progress),
-      FMountPoint(std::move(mountPoint)), FPositions{options.FileSizePosition,
-                                                     options.BlockSizePosition,
-                                                     ChunkSizeStartPosition} {}
+                   std::string mountPoint, const TRunHooks& hooks)
+    : FOptions(options), FErr(err), FProgress(progress), FMountPoint(std::move(mountPoint)),
+      FHooks(hooks), FPositions{options.FileSizePosition, options.BlockSizePosition,
+                                ChunkSizeStartPosition} {}
 
 int TCliHost::Position(TScale scale) const {
     return FPositions[static_cast<int>(scale)];
@@ -115,6 +114,9 @@ void TCliHost::SetPhaseColour(TPhaseColour colour) {
 }
 
 void TCliHost::ProcessMessages() {
+    if (FHooks.AtMessagePoint) {
+        FHooks.AtMessagePoint();
+    }
     if (const int signalNumber = platform::StopSignalReceived();
         signalNumber != 0 && !FStopRequested) {
         FStopRequested = true;
@@ -123,6 +125,10 @@ void TCliHost::ProcessMessages() {
 }
 
 void TCliHost::Pause(unsigned milliseconds) {
+    if (FHooks.Pause) {
+        FHooks.Pause(milliseconds);
+        return;
+    }
     Sleep(milliseconds);
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "bench/RunHost.h"
+#include "cli/CliApp.h"
 #include "cli/CliOptions.h"
 
 #include <iosfwd>
@@ -16,7 +17,8 @@ namespace orvane::cli {
 class TCliHost final : public TRunHost {
 public:
     // `mountPoint` names the test file's file system in messages.
-    TCliHost(const TCliOptions& options, std::ostream& err, bool progress, std::string mountPoint);
+    TCliHost(const TCliOptions& options, std::ostream& err, bool progress, std::string mountPoint,
+             const TRunHooks& hooks = {});
 
     int Position(TScale scale) const override;
     void SetPosition(TScale scale, int position) override;
@@ -54,6 +56,7 @@ private:
     std::ostream& FErr;
     const bool FProgress;
     const std::string FMountPoint;
+    const TRunHooks FHooks;
     int FPositions[3];
     bool FStopRequested = false;
     int FStopSignal = 0;

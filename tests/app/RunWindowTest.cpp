@@ -25,8 +25,17 @@ protected:
     void SetUp() override {
         Dialogs.SaveDialogAnswer = Dir.Path("window.tmp");
         Form.FileSizeTrackBar->setValue(0); // 1M, block size stays 256
+        // The phases run without their pauses; the pauses count where a test acts.
+        Form.SetPauseFunction([this](unsigned) {
+            if (AtPause) {
+                AtPause(++Pauses);
+            }
+        });
         Form.show();
     }
+
+    int Pauses = 0;
+    std::function<void(int)> AtPause;
 
     testing::TTempDir Dir;
     TRecordingDialogs Dialogs;
@@ -34,7 +43,9 @@ protected:
     TMainForm Form{Dialogs, Priorities};
 };
 
+// The one run of the window with its real pauses.
 TEST_F(RunWindowTest, AWholeRunLeavesElevenRowsEachAndNoFile) {
+    Form.SetPauseFunction(nullptr);
     Form.GoBitBtn->click();
     // The dialog was offered a name of the form yy-mm-dd_hh-nn-ss-zzz.tmp.
     ASSERT_EQ(Dialogs.SaveDialogProposals.size(), 1u);
@@ -104,18 +115,23 @@ TEST_F(RunWindowTest, ClosingOrSigtermDuringARunStopsAndCleansUp) {
                          [this] { Form.RequestClose(); });
         Form.show();
         bool sawRunning = false;
-        QTimer::singleShot(250, &Form, [&] {
+        Pauses = 0;
+        // In the third iteration's write pass, taken in at the next message point.
+        AtPause = [&](int pause) {
+            if (pause != 9) {
+                return;
+            }
             sawRunning = Form.Running();
             if (bySignal) {
                 std::raise(SIGTERM);
             } else {
                 Form.close();
             }
-        });
+        };
         Form.GoBitBtn->click();
         EXPECT_TRUE(sawRunning);
-        EXPECT_FALSE(Form.isVisible()); // closed once the run had cleaned up
-        EXPECT_LT(Form.WriteListView->topLevelItemCount(), 11);
+        EXPECT_FALSE(Form.isVisible());                        // closed once the run had cleaned up
+        EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 2); // the third pass adds none
         EXPECT_FALSE(testing::Exists(Dialogs.SaveDialogAnswer));
         EXPECT_FALSE(Form.Running());
     }

@@ -12,7 +12,6 @@
 #include <sstream>
 #include <sys/mount.h>
 #include <sys/xattr.h>
-#include <thread>
 
 namespace orvane::cli {
 namespace {
@@ -27,9 +26,13 @@ struct TResult {
     std::string err;
 };
 
-TResult RunCliCapturing(const std::vector<std::string>& arguments) {
+// The pauses between phases are skipped: the tests run the same phases without waiting.
+TResult RunCliCapturing(const std::vector<std::string>& arguments, TRunHooks hooks = {}) {
+    if (!hooks.Pause) {
+        hooks.Pause = [](unsigned) {};
+    }
     std::ostringstream out, err;
-    const int code = RunCli(arguments, out, err, false);
+    const int code = RunCli(arguments, out, err, false, hooks);
     return {code, out.str(), err.str()};
 }
 
@@ -112,12 +115,16 @@ TEST(Cli, JsonAndCsvCarryTheRowsWithUnits) {
     EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
 }
 
-// With the JSON (mmio) and CSV (win32) runs above, each method has run once.
+// With the JSON (mmio) and CSV (win32) runs above, each method has run once. This one
+// keeps the real pauses between the phases.
 TEST(Cli, ATableRunOfTheFileMethod) {
     TTempDir dir;
     for (const char* method : {"file"}) {
-        const TResult result = RunCliCapturing(
-            {"--dir", dir.Dir(), "--file-size", "1M", "--method", method, "--read-buffered"});
+        std::ostringstream out, err;
+        const int code =
+            RunCli({"--dir", dir.Dir(), "--file-size", "1M", "--method", method, "--read-buffered"},
+                   out, err, false);
+        const TResult result{code, out.str(), err.str()};
         ASSERT_EQ(result.code, 0) << method << result.err;
         EXPECT_NE(result.out.find("W: 1M"), std::string::npos);
         EXPECT_NE(result.out.find("R: 1K"), std::string::npos);
@@ -173,46 +180,50 @@ TEST(Cli, ErrorsAsTheWindowWordsThem) {
     EXPECT_TRUE(DirectoryIsEmpty(locked));
 }
 
-TEST(Cli, CtrlCStopsAfterThePassAndASecondEndsAtOnce) {
-    TTempDir dir;
-    // Once: the run stops at its next message point, reports the rows so far, exits 130.
-    std::thread interrupter([] {
-        Sleep(700);
-        ::kill(::getpid(), SIGINT);
-    });
-    const TResult once =
-        RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--format", "json"});
-    interrupter.join();
-    EXPECT_EQ(once.code, 130);
-    const nlohmann::json document = nlohmann::json::parse(once.out);
-    EXPECT_EQ(document["outcome"], "stopped");
-    EXPECT_LT(document["rows"].size(), 22u);
-    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+TEST(Cli, AStopSignalStopsAfterThePassAndASecondEndsAtOnce) {
+    struct Case {
+        int signalNumber;
+        int code;
+    };
+    for (const Case c :
+         {Case{SIGINT, 130}, Case{SIGTERM, 143}, Case{SIGHUP, 129}, Case{SIGQUIT, 131}}) {
+        SCOPED_TRACE(c.signalNumber);
+        TTempDir dir;
+        // Once, at a message point during the third iteration: the run stops there,
+        // reports the rows so far and exits with 128 + signal.
+        int points = 0;
+        TRunHooks hooks;
+        hooks.AtMessagePoint = [&] {
+            if (++points == 50) {
+                ::raise(c.signalNumber);
+            }
+        };
+        const TResult once =
+            RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--format", "json"}, hooks);
+        EXPECT_EQ(once.code, c.code);
+        const nlohmann::json document = nlohmann::json::parse(once.out);
+        EXPECT_EQ(document["outcome"], "stopped");
+        EXPECT_GT(document["rows"].size(), 0u);
+        EXPECT_LT(document["rows"].size(), 22u);
+        EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
 
-    // SIGTERM: the same, with 143.
-    std::thread terminator([] {
-        Sleep(300);
-        ::kill(::getpid(), SIGTERM);
-    });
-    EXPECT_EQ(RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M"}).code, 143);
-    terminator.join();
-
-    // Twice, in a child so that its immediate end ends only the child: no file left.
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::ostringstream out, err;
-        ::_exit(RunCli({"--dir", dir.Dir(), "--file-size", "64M", "--block-size", "1"}, out, err,
-                       false));
+        // Twice, in a child so that its immediate end ends only the child: no file left.
+        const int status = InChild(false, [&] {
+            TRunHooks twice;
+            twice.Pause = [](unsigned) {};
+            twice.AtMessagePoint = [&] {
+                if (DirectoryIsEmpty(dir.Dir())) {
+                    return; // strike once the test file exists
+                }
+                ::raise(c.signalNumber);
+                ::raise(c.signalNumber);
+            };
+            std::ostringstream out, err;
+            return RunCli({"--dir", dir.Dir(), "--file-size", "1M"}, out, err, false, twice);
+        });
+        EXPECT_EQ(status, c.code);
+        EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
     }
-    Sleep(400);
-    ::kill(child, SIGINT);
-    Sleep(20);
-    ::kill(child, SIGINT);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 130);
-    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
 }
 
 } // namespace
