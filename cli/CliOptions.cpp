@@ -2,6 +2,7 @@
 #include "cli/CliOptions.h"
 
 #include "bench/Scales.h"
+#include "orvane/Version.h"
 
 #include <CLI/CLI.hpp>
 #include <map>
@@ -10,7 +11,7 @@ namespace orvane::cli {
 
 namespace {
 
-const char* const Version = "orvane-cli 0.1.0";
+const std::string Version = std::string("orvane-cli ") + OrvaneVersion;
 
 std::vector<std::string> Labels(std::span<const std::string_view> labels) {
     return {labels.begin(), labels.end()};
