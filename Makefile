@@ -1,11 +1,14 @@
-# Orvane: `make run` starts the window, `make test` runs every test headless.
-# Both install missing Debian packages first.
+# Orvane: `make run` starts the window, `make test` runs every test headless, `make install`
+# installs below PREFIX (and DESTDIR), `make package` builds a Debian package in $(BUILD).
+# All install missing Debian packages first.
 
 BUILD ?= build
 CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test bench screenshot windows-check clean
+.PHONY: all deps build run test install uninstall package check-install bench screenshot \
+	windows-check clean
 
 all: build
 
@@ -29,6 +32,26 @@ run: build
 
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest $(CTEST_FLAGS)
+
+# DESTDIR, when given, is honoured by both: make install DESTDIR=/tmp/stage PREFIX=/usr
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	cmake -DMANIFEST=$(BUILD)/install_manifest.txt -DDOCDIR=$(PREFIX)/share/doc/orvane \
+		-P cmake/Uninstall.cmake
+
+# The .deb lands in $(BUILD); dpkg-shlibdeps (dpkg-dev) computes its dependencies.
+package: build
+	@scripts/install-deps.sh dpkg-dev file
+	cmake --build $(BUILD) --target package
+
+# What CI checks of an installation: a DESTDIR install that runs, the menu entry, metainfo and
+# manual pages validated, the shell completion, the uninstall, and the .deb under lintian.
+check-install: build
+	@scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream man-db lintian \
+		bash-completion
+	scripts/check-install.sh $(BUILD)
 
 # Benchmarks of the layers against the bare system calls, in an optimised build of their own.
 bench:

@@ -60,7 +60,8 @@ void DrawClockFace(QPainter& p, double s) {
     p.setBrush(Qt::white);
     p.drawEllipse(centre, radius, radius);
     if (s >= 32) {
-        p.setPen(QPen(Qt::black, 1));
+        // One pixel up to 48 pixels, the window's sizes; thicker in the larger installed icons.
+        p.setPen(QPen(Qt::black, std::max(1.0, s / 48)));
         for (int h = 0; h < 12; h += 3) {
             const double a = 2.0 * M_PI * h / 12;
             p.drawLine(centre + QPointF(0.78 * radius * std::sin(a), -0.78 * radius * std::cos(a)),
@@ -75,12 +76,16 @@ void DrawClockFace(QPainter& p, double s) {
 
 } // namespace
 
+void PaintApplicationIcon(QPainter& painter, double size) {
+    DrawDiskDrive(painter, size);
+    DrawClockFace(painter, size);
+}
+
 QImage ApplicationIconImage(int size) {
     QImage image = TransparentImage(size);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing, size >= 32);
-    DrawDiskDrive(painter, size);
-    DrawClockFace(painter, size);
+    PaintApplicationIcon(painter, size);
     painter.end();
     // The icon keeps to 256 colours.
     return image.convertToFormat(QImage::Format_Indexed8, Qt::ThresholdDither)

@@ -6,11 +6,17 @@
 #include <QIcon>
 #include <QImage>
 
+class QPainter;
+
 namespace orvane {
 
 // The icon in 16, 32 and 48 pixels.
 QIcon ApplicationIcon();
+// The icon at any size (the installed icons add 64, 128 and 256), in 256 colours.
 QImage ApplicationIconImage(int size);
+// The icon's drawing into a square of `size` units from the origin, for any paint device
+// (the scalable icon is drawn into SVG).
+void PaintApplicationIcon(QPainter& painter, double size);
 
 QImage CogWheelsImage();
 QImage RedDiscImage();

@@ -3,6 +3,7 @@
 
 #include "bench/Methods.h"
 #include "bench/Scales.h"
+#include "orvane/Version.h"
 
 #include <algorithm>
 
@@ -13,7 +14,7 @@ namespace orvane::cli {
 
 namespace {
 
-const char* const Version = "orvane-cli 0.1.0";
+const std::string Version = std::string("orvane-cli ") + OrvaneVersion;
 
 std::string Joined(const std::vector<std::string>& parts, const char* separator) {
     std::string text;

@@ -3,6 +3,7 @@
 
 #include "bench/ResultRow.h"
 #include "cli/CliOptions.h"
+#include "orvane/Version.h"
 
 #include <iosfwd>
 #include <string>
@@ -10,7 +11,7 @@
 
 namespace orvane::cli {
 
-inline constexpr const char* ProgramVersion = "0.1.0";
+inline constexpr const char* ProgramVersion = OrvaneVersion;
 
 struct TRunInfo {
     std::string Version = ProgramVersion;

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     "$@"
     cmake ninja-build g++ pkg-config
-    qt6-base-dev libgl-dev
+    qt6-base-dev qt6-svg-dev libgl-dev
     libgtest-dev libgmock-dev
     libcli11-dev nlohmann-json3-dev libbenchmark-dev
     fonts-wine fonts-dejavu-core
