@@ -17,6 +17,7 @@ _orvane_cli()
         [--file]='@file'
         [--format]='table csv json'
         [--output]='@file'
+        [--clean]='@dir'
         [--help]=''
         [--version]=''
     )

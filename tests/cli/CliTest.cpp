@@ -2,6 +2,7 @@
 // errors as the window words them, and Ctrl-C (once: stop and report; twice: end now).
 #include "cli/CliApp.h"
 #include "cli/Report.h"
+#include "orvane/Version.h"
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "tests/platform/PlatformTestSupport.h"
@@ -44,11 +45,11 @@ TEST(Cli, OptionsAndTheirExitCodes) {
     struct Case {
         std::vector<std::string> arguments;
         int code;
-        const char* expected; // in stdout for 0, in stderr otherwise
+        std::string expected; // in stdout for 0, in stderr otherwise
     };
     const Case cases[] = {
         {{"--help"}, 0, "--write-buffered"},
-        {{"--version"}, 0, "orvane-cli 0.1.0"},
+        {{"--version"}, 0, std::string("orvane-cli ") + OrvaneVersion + "\n"},
         {{"--method", "fat"}, 2, "Usage: orvane-cli"},
         {{"--file-size", "3M"}, 2, "3M not in"},
         {{"--block-size", "512"}, 2, "Usage:"},
