@@ -222,7 +222,8 @@ TEST_F(MethodsInRunTest, AFaultAtEveryKindOfSystemCallLeavesNoFile) {
                     if (n == 0) {
                         continue;
                     }
-                    SCOPED_TRACE(::testing::Message() << "call kind " << k << " number " << n);
+                    SCOPED_TRACE(::testing::Message()
+                                 << "call " << platform::OsCallName(kind) << " number " << n);
                     TRecordingHost host = Host(method, ticked, ticked);
                     TBenchmarkRun run;
                     {
