@@ -7,8 +7,6 @@ namespace orvane {
 
 namespace {
 
-constexpr DWORD ShareDerived = 0xFFFF; // no sharing for read-write access
-
 void OpenForWriting(TIteration& it) {
     try {
         if (it.Host.WriteBuffered()) {
