@@ -39,8 +39,13 @@ std::string SystemErrorText(DWORD code) {
 }
 
 bool CompressFile(const std::string& fileName, HANDLE handle) {
-    // A failed attribute query reads as all bits set, and so as compressed already.
-    if ((GetFileAttributesA(fileName.c_str()) & FILE_ATTRIBUTE_COMPRESSED) != 0) {
+    // A failed attribute query is a failure, not "compressed already": the open must not
+    // succeed on a volume that may not compress at all.
+    const DWORD attributes = GetFileAttributesA(fileName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_COMPRESSED) != 0) {
         return true;
     }
     WORD format = COMPRESSION_FORMAT_DEFAULT;

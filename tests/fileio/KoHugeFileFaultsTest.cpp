@@ -348,16 +348,34 @@ TEST_F(KoHugeFileFaultsTest, CompressionOnlyWhereTheVolumeCompresses) {
     struct statfs volume {};
     ASSERT_EQ(::statfs(Dir.Dir().c_str(), &volume), 0);
     const bool compresses = static_cast<unsigned long>(volume.f_type) == BTRFS_SUPER_MAGIC;
-    const std::string path = Path("packed");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
-    const TKoOpenResult result = file.OpenWrite(1, 0, 0, 0, kofBuffered | kofCompress, nullptr);
-    EXPECT_EQ(result, compresses ? korOk : korError);
-    EXPECT_EQ(file.IsOpen(), compresses);
-    if (!compresses) {
-        EXPECT_EQ(file.LastError(), ERROR_INVALID_FUNCTION);
+    struct Case {
+        const char* what;
+        std::function<void(TFaultInjector&)> plan;
+        TKoOpenResult result;
+        DWORD code;
+    };
+    const Case cases[] = {
+        {"as the volume is", [](TFaultInjector&) {}, compresses ? korOk : korError,
+         compresses ? ERROR_SUCCESS : ERROR_INVALID_FUNCTION},
+        // The attribute query fails: that is no permission to skip the compression.
+        {"the attributes can't be read",
+         [](TFaultInjector& f) { f.FailNth(TOsCall::Lstat, 1, EIO); }, korError, ERROR_IO_DEVICE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = Path("packed");
+        TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
+        TFaultInjector faults;
+        c.plan(faults);
+        EXPECT_EQ(file.OpenWrite(1, 0, 0, 0, kofBuffered | kofCompress, nullptr), c.result);
+        EXPECT_EQ(file.IsOpen(), c.result == korOk);
+        EXPECT_EQ(file.LastError(), c.code);
+        file.Close();
+        EXPECT_EQ(faults.OpenDescriptors(), 0);
+        EXPECT_EQ(faults.LiveMappings(), 0);
     }
-    file.Close();
     // Without the request the same volume opens as ever.
+    TKoHugeFile file(Path("plain"), FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     EXPECT_EQ(file.OpenWrite(1, 0, 0, 0, kofBuffered, nullptr), korOk);
     file.Close();
 }
