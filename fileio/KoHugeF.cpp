@@ -62,11 +62,7 @@ TKoHugeFile::~TKoHugeFile() {
     try {
         Close();
     } catch (const std::exception& error) {
-        NoteSecondaryError(error.what());
-        try {
-            Close(); // the failed flush dropped its data: this close completes
-        } catch (const std::exception&) {
-        }
+        NoteSecondaryError(error.what()); // the object is closed all the same
     }
 }
 
@@ -525,10 +521,10 @@ bool TKoHugeFile::FlushBuffer() {
         if (ok != 0) {
             SetLastError(ERROR_DISK_FULL); // a disk write that stops short has no room
         }
-        // What was not written stays pending, at the front of the buffer.
+        // What was not written stays pending, at the front of the buffer; the caller's
+        // position does not move.
         std::memmove(buffer, buffer + done, bufferOffset - done);
         bufferOffset -= done;
-        position = bufferBase + bufferOffset;
         return false;
     }
     bufferOffset = 0;
