@@ -138,9 +138,12 @@ TEST(WindowsMeanings, UnbufferedTransfersNeedAnAlignedFileOffset) {
         ASSERT_EQ(SetFilePointer(h, c.offset, nullptr, FILE_BEGIN), static_cast<DWORD>(c.offset));
         DWORD done = 12345;
         SetLastError(0);
+        TFaultInjector calls;
         const BOOL ok = c.write ? WriteFile(h, page, 512, &done, nullptr)
                                 : ReadFile(h, page, 512, &done, nullptr);
         EXPECT_EQ(ok != 0, c.ok);
+        // Refused by the rule itself, on every file system, not by the one under it.
+        EXPECT_EQ(calls.Count(c.write ? TOsCall::Write : TOsCall::Read), c.ok ? 1u : 0u);
         EXPECT_EQ(done, c.ok ? 512u : 0u);
         if (!c.ok) {
             EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
