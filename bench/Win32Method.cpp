@@ -8,8 +8,6 @@ namespace orvane {
 
 namespace {
 
-constexpr DWORD ShareDerived = 0xFFFF; // no sharing for read-write access
-
 // Made by the prepare open, freed by the clean-up (whose close writes out what is left).
 struct TWin32State final : TMethodState {
     std::unique_ptr<TKoHugeFile> File;

@@ -12,7 +12,6 @@ namespace orvane {
 namespace {
 
 constexpr std::uint32_t DefaultBufferSize = 65536;
-constexpr DWORD ShareDerived = 0xFFFF;
 const char* const SystemErrorFormatTail = "Systemfehler.  Code: ";
 const char* const NoCodeTail = "Ein Aufruf einer Betriebssystemfunktion ist fehlgeschlagen";
 
@@ -40,8 +39,13 @@ std::string SystemErrorText(DWORD code) {
 }
 
 bool CompressFile(const std::string& fileName, HANDLE handle) {
-    // A failed attribute query reads as all bits set, and so as compressed already.
-    if ((GetFileAttributesA(fileName.c_str()) & FILE_ATTRIBUTE_COMPRESSED) != 0) {
+    // A failed attribute query is a failure, not "compressed already": the open must not
+    // succeed on a volume that may not compress at all.
+    const DWORD attributes = GetFileAttributesA(fileName.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_COMPRESSED) != 0) {
         return true;
     }
     WORD format = COMPRESSION_FORMAT_DEFAULT;
@@ -58,11 +62,7 @@ TKoHugeFile::~TKoHugeFile() {
     try {
         Close();
     } catch (const std::exception& error) {
-        NoteSecondaryError(error.what());
-        try {
-            Close(); // the failed flush dropped its data: this close completes
-        } catch (const std::exception&) {
-        }
+        NoteSecondaryError(error.what()); // the object is closed all the same
     }
 }
 
@@ -81,6 +81,12 @@ template <typename Body> auto TKoHugeFile::Wrapped(Body&& body) -> decltype(body
 }
 
 // --- Errors ---------------------------------------------------------------------------
+
+void TKoHugeFile::CheckBlockSize(std::int32_t newBlockSize) {
+    if (newBlockSize < 1) {
+        Raise("TKoHugeFile(" + fileName + "):BlockSize must be greater than zero!", hcBlockSize);
+    }
+}
 
 void TKoHugeFile::CheckHandle() {
     if (handle == INVALID_HANDLE_VALUE) {
@@ -147,13 +153,19 @@ TKoOpenResult TKoHugeFile::OpenSide(bool readSide, std::int32_t newBlockSize,
     lastError = 0;
     // Anything that goes wrong half-way closes the object: it is never "ok" half-opened.
     try {
+        // Checked before anything is done to an open file, as a first open checks it
+        // before the file is touched.
+        CheckBlockSize(newBlockSize);
+        // A size learnt under an earlier opening (or block size) says nothing about now.
+        cachedSize = -1;
         if (closeOnEof && IsOpen()) {
             Close(); // an opening that may have lost its handle starts from scratch
         }
         const bool reopen = IsOpen();
         if (reopen) {
             if (!openedForRead) {
-                FlushBuffer();
+                SetLastError(0);
+                VerifyOsCall(FlushBuffer(), "FlushBuffer");
             }
             buffered = false;
             Seek(0);
@@ -176,6 +188,7 @@ TKoOpenResult TKoHugeFile::OpenSide(bool readSide, std::int32_t newBlockSize,
         TKoOpenResult result = korOk;
         if (reopen) {
             blockSize = newBlockSize;
+            cachedSize = -1;
             AllocBuffer();
         } else {
             result = AccessFile(newBlockSize, readSide, timeout, retryDelay, waitObject);
@@ -204,9 +217,7 @@ TKoOpenResult TKoHugeFile::OpenSide(bool readSide, std::int32_t newBlockSize,
 TKoOpenResult TKoHugeFile::AccessFile(std::int32_t newBlockSize, bool readSide,
                                       std::int32_t timeout, std::int32_t retryDelay,
                                       HANDLE waitObject) {
-    if (newBlockSize < 1) {
-        Raise("TKoHugeFile(" + fileName + "):BlockSize must be greater than zero!", hcBlockSize);
-    }
+    CheckBlockSize(newBlockSize);
     blockSize = newBlockSize;
     const ULONGLONG start = GetTickCount();
     const auto timedOut = [&] {
@@ -214,7 +225,8 @@ TKoOpenResult TKoHugeFile::AccessFile(std::int32_t newBlockSize, bool readSide,
         if (start > now) {
             now += 0x100000000ULL; // the 32-bit tick count wrapped
         }
-        return timeout == 0 || now - start > static_cast<ULONGLONG>(timeout);
+        // A period of 0 or less: one attempt.
+        return timeout <= 0 || static_cast<std::int64_t>(now - start) > timeout;
     };
     gotHandle = false;
     const DWORD disposition = !readSide ? CREATE_ALWAYS : (canCreate ? OPEN_ALWAYS : OPEN_EXISTING);
@@ -271,9 +283,17 @@ void TKoHugeFile::AllocBuffer() {
     buffer = static_cast<std::uint8_t*>(
         VirtualAlloc(nullptr, bufferSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     VerifyOsCall(buffer != nullptr, "AllocBuffer");
+    bufferLocked = false;
     if (lockBuffer) {
         SetLastError(0);
-        VerifyOsCall(VirtualLock(buffer, bufferSize) != 0, "AllocBuffer");
+        if (VirtualLock(buffer, bufferSize) == 0) {
+            const DWORD code = GetLastError();
+            VirtualFree(buffer, 0, MEM_RELEASE); // a buffer that could not be locked goes too
+            buffer = nullptr;
+            SetLastError(code);
+            VerifyOsCall(false, "AllocBuffer");
+        }
+        bufferLocked = true;
     }
 }
 
@@ -283,28 +303,54 @@ void TKoHugeFile::FreeBuffer() {
     }
     SetLastError(0);
     VerifyOsCall(FlushBuffer(), "FreeBuffer");
-    if (lockBuffer) {
+    if (bufferLocked) {
         SetLastError(0);
         VerifyOsCall(VirtualUnlock(buffer, bufferSize) != 0, "FreeBuffer");
+        bufferLocked = false;
     }
     SetLastError(0);
     VerifyOsCall(VirtualFree(buffer, 0, MEM_RELEASE) != 0, "FreeBuffer");
     buffer = nullptr;
 }
 
+void TKoHugeFile::DropBuffer() {
+    if (buffer == nullptr) {
+        return;
+    }
+    if (bufferLocked) {
+        VirtualUnlock(buffer, bufferSize);
+        bufferLocked = false;
+    }
+    VirtualFree(buffer, 0, MEM_RELEASE);
+    buffer = nullptr;
+    bufferOffset = dataLength = 0;
+}
+
+// A failure to write out or release the buffer is raised, but the object ends closed all
+// the same: its buffer and handle are never left behind.
 void TKoHugeFile::Close() {
     Wrapped([this] {
         if (!IsOpen()) {
             return;
         }
-        FreeBuffer();
-        if (handle != INVALID_HANDLE_VALUE) {
-            CloseHandle(handle);
-            handle = INVALID_HANDLE_VALUE;
+        const auto release = [this] {
+            DropBuffer();
+            if (handle != INVALID_HANDLE_VALUE) {
+                CloseHandle(handle);
+                handle = INVALID_HANDLE_VALUE;
+            }
+            closedAtEof = false;
+            isOpenFlag = false;
+            closeOnEof = false;
+            cachedSize = -1;
+        };
+        try {
+            FreeBuffer();
+        } catch (...) {
+            release();
+            throw;
         }
-        closedAtEof = false;
-        isOpenFlag = false;
-        closeOnEof = false;
+        release();
     });
 }
 
@@ -342,7 +388,8 @@ void TKoHugeFile::SetDate(TDateTime value) {
         const TDateTimeFields t = DecodeDateTime(value);
         WORD date = 0, time = 0;
         if (t.Year >= 1980 && t.Year <= 2107) {
-            date = static_cast<WORD>((t.Year - 1980) << 9 | t.Month << 5 | t.Day);
+            date =
+                static_cast<WORD>(static_cast<unsigned>(t.Year - 1980) << 9 | t.Month << 5 | t.Day);
             time = static_cast<WORD>(t.Hour << 11 | t.Minute << 5 | t.Second / 2);
         }
         FILETIME local{}, utc{};
@@ -421,10 +468,18 @@ void TKoHugeFile::Store(const void* source, std::uint32_t count, std::uint32_t& 
     taken = 0;
     std::uint32_t free = bufferSize - bufferOffset;
     if (count >= free) {
+        const std::uint32_t pending = bufferOffset;
+        const std::int64_t baseBefore = bufferBase;
         std::memcpy(buffer + bufferOffset, s, free);
         bufferOffset = bufferSize;
         position = bufferBase + bufferSize;
         if (!FlushBuffer()) {
+            // What landed counts, in order: first the bytes pending before this call, then
+            // the caller's. The caller's bytes that did not land are given back, not kept.
+            const auto landed = static_cast<std::uint64_t>(bufferBase - baseBefore);
+            taken = landed > pending ? static_cast<std::uint32_t>(landed - pending) : 0;
+            bufferOffset = landed < pending ? pending - static_cast<std::uint32_t>(landed) : 0;
+            position = bufferBase + bufferOffset;
             return;
         }
         taken = free;
@@ -433,12 +488,13 @@ void TKoHugeFile::Store(const void* source, std::uint32_t count, std::uint32_t& 
         if (count >= bufferSize) {
             const std::uint32_t whole = count / bufferSize * bufferSize;
             DWORD done = 0;
-            if (!WriteFile(handle, s, whole, &done, nullptr)) {
-                return;
-            }
+            const BOOL ok = WriteFile(handle, s, whole, &done, nullptr);
             bufferBase += done;
             position = bufferBase;
             taken += done;
+            if (ok == 0 || done < whole) {
+                return; // the tail is not buffered behind a gap
+            }
             count -= whole;
             s += whole;
         }
@@ -461,12 +517,22 @@ bool TKoHugeFile::FlushBuffer() {
     DWORD done = 0;
     const BOOL ok = WriteFile(handle, buffer, bufferOffset, &done, nullptr);
     bufferBase += done;
+    if (ok == 0 || done < bufferOffset) {
+        if (ok != 0) {
+            SetLastError(ERROR_DISK_FULL); // a disk write that stops short has no room
+        }
+        // What was not written stays pending, at the front of the buffer; the caller's
+        // position does not move.
+        std::memmove(buffer, buffer + done, bufferOffset - done);
+        bufferOffset -= done;
+        return false;
+    }
     bufferOffset = 0;
     position = bufferBase;
     if (sectorAligned) {
         std::memset(buffer, 0, bufferSize);
     }
-    return ok != 0;
+    return true;
 }
 
 void TKoHugeFile::Fetch(void* destination, std::uint32_t count, std::uint32_t& delivered) {
@@ -490,12 +556,13 @@ void TKoHugeFile::Fetch(void* destination, std::uint32_t count, std::uint32_t& d
             const std::uint32_t whole = count / bufferSize * bufferSize;
             dataLength = 0;
             DWORD done = 0;
-            if (!closedAtEof && !ReadFile(handle, d, whole, &done, nullptr)) {
-                return;
-            }
+            const bool ok = closedAtEof || ReadFile(handle, d, whole, &done, nullptr) != 0;
             bufferBase += done;
             position = bufferBase;
             delivered += done;
+            if (!ok) {
+                return;
+            }
             count -= whole;
             d += whole;
             if (done < whole) {
@@ -509,11 +576,15 @@ void TKoHugeFile::Fetch(void* destination, std::uint32_t count, std::uint32_t& d
         if (IsBufferAtEof()) {
             dataLength = 0;
         } else {
+            // Empty before the read, so that a failed refill delivers nothing old as new;
+            // whatever it did read is kept, in step with the file pointer.
+            dataLength = 0;
             DWORD done = 0;
             SetLastError(0);
-            VerifyOsCall(ReadFile(handle, buffer, bufferSize, &done, nullptr) != 0, "Fetch");
+            const BOOL ok = ReadFile(handle, buffer, bufferSize, &done, nullptr);
             dataLength = done;
             bufferBase += done;
+            VerifyOsCall(ok != 0, "Fetch");
         }
     }
     if (count > 0) {
@@ -568,7 +639,8 @@ void TKoHugeFile::SeekBytes(std::int64_t target, bool force, const char* operati
         return;
     }
     if (writeMode) {
-        FlushBuffer();
+        SetLastError(0);
+        VerifyOsCall(FlushBuffer(), operation); // pending data is never dropped unseen
         VerifyOsCall(moved(SetFilePointer(handle, low, &high, FILE_BEGIN)), operation);
         bufferBase = target;
         position = target;

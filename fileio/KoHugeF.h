@@ -39,10 +39,16 @@ enum : std::uint8_t {
 };
 using TKoOpenFlags = std::uint8_t;
 
+// The share mode that asks the object to derive sharing from its access: read sharing for
+// GENERIC_READ alone, none otherwise.
+inline constexpr DWORD ShareDerived = 0xFFFF;
+
 // Compresses the open file through the file system's own attribute.
 bool CompressFile(const std::string& fileName, HANDLE handle);
 
-class TKoHugeFile final {
+// A caller may derive from the class and replace its virtual operations; the block calls
+// stay non-virtual so that their inline small-transfer path costs no indirect call.
+class TKoHugeFile {
 public:
     TKoHugeFile(const std::string& fileName, DWORD flagsAndAttributes, DWORD desiredAccess,
                 DWORD shareMode);
@@ -141,6 +147,9 @@ private:
     void BlockWriteFull(const void* source, std::uint32_t count, std::uint32_t& transferred);
     void BlockReadFull(void* destination, std::uint32_t count, std::uint32_t& transferred);
     [[noreturn]] void Raise(const std::string& text, int helpContext) const;
+    void CheckBlockSize(std::int32_t newBlockSize);
+    // Gives the buffer back without writing it out, unlocking it only if it was locked.
+    void DropBuffer();
     void SeekBytes(std::int64_t target, bool force, const char* operation);
     void EndOfFileStep(bool eofPendingBefore, std::uint32_t dataLengthBefore);
     template <typename Body> auto Wrapped(Body&& body) -> decltype(body());
@@ -168,6 +177,7 @@ private:
     bool isOpenFlag = false;
     std::int64_t savedSize = 0;
     bool lockBuffer = false;
+    bool bufferLocked = false; // VirtualLock succeeded on the current buffer
     std::string fileName;
     bool openedForRead = false;
     DWORD lastError = 0;

@@ -51,7 +51,6 @@ public:
     void Close();
 
     bool Opened() const { return FOpened; }
-    std::uint32_t OpenFlags() const { return FOpenFlags; }
     TMmioAccess AccessMode() const { return FAccessMode; }
     TMmioShare ShareMode() const { return FShareMode; }
     bool Buffered() const { return FBuffered; }

@@ -175,7 +175,7 @@ void MmioWrite(benchmark::State& state) {
 
 void HugeWrite(benchmark::State& state) {
     const std::string path = ScratchFile("huge");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, GENERIC_READ | GENERIC_WRITE, 0xFFFF);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, GENERIC_READ | GENERIC_WRITE, ShareDerived);
     file.RewriteBuffered(1, static_cast<std::uint32_t>(state.range(0)), false);
     const auto size = static_cast<std::uint32_t>(state.range(1));
     const std::int64_t rewind = RewindEvery(state.range(1));
@@ -183,6 +183,27 @@ void HugeWrite(benchmark::State& state) {
     std::uint32_t written = 0;
     for (auto _ : state) {
         file.BlockWrite(Block, size, written);
+        if (++n % rewind == 0) {
+            file.Seek(0);
+        }
+    }
+    state.SetBytesProcessed(state.iterations() * state.range(1));
+    file.Close();
+    ::unlink(path.c_str());
+}
+
+// The read side's inline path: small reads served from the read-ahead buffer.
+void HugeRead(benchmark::State& state) {
+    const std::string path = ScratchFile("huger");
+    PrepareReadFile(path);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, GENERIC_READ, ShareDerived);
+    file.ResetBuffered(1, static_cast<std::uint32_t>(state.range(0)), false);
+    const auto size = static_cast<std::uint32_t>(state.range(1));
+    const std::int64_t rewind = RewindBytes / 16 / state.range(1);
+    std::int64_t n = 0;
+    std::uint32_t read = 0;
+    for (auto _ : state) {
+        file.BlockRead(Block, size, read);
         if (++n % rewind == 0) {
             file.Seek(0);
         }
@@ -330,6 +351,7 @@ void Register() {
             {"HandLoopWrite", HandLoopWrite}};
         add(name, functions.at(name))->ArgsProduct({{1024, 8192, 65536, 1048576}, {1, 256}});
     }
+    add("HugeRead", HugeRead)->ArgsProduct({{65536}, {1, 256}});
     add("BareLoop", PassLoop<false>)->Arg(1)->Arg(256)->Unit(benchmark::kMillisecond);
     add("TimedLoop", PassLoop<true>)->Arg(1)->Arg(256)->Unit(benchmark::kMillisecond);
 }

@@ -4,21 +4,27 @@
 
 namespace {
 
-template <typename Signature> constexpr bool Declared(Signature) { return true; }
+template <typename Signature> constexpr bool Declared(Signature) {
+    return true;
+}
 
-static_assert(Declared<HANDLE (*)(LPCSTR, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD, HANDLE)>(&CreateFileA));
+static_assert(Declared<HANDLE (*)(LPCSTR, DWORD, DWORD, SECURITY_ATTRIBUTES*, DWORD, DWORD,
+                                  HANDLE)>(&CreateFileA));
 static_assert(Declared<BOOL (*)(HANDLE, LPVOID, DWORD, DWORD*, OVERLAPPED*)>(&ReadFile));
 static_assert(Declared<BOOL (*)(HANDLE, LPCVOID, DWORD, DWORD*, OVERLAPPED*)>(&WriteFile));
 static_assert(Declared<DWORD (*)(HANDLE, LONG, LONG*, DWORD)>(&SetFilePointer));
 static_assert(Declared<DWORD (*)(HANDLE, DWORD*)>(&GetFileSize));
 static_assert(Declared<BOOL (*)(HANDLE)>(&SetEndOfFile));
+static_assert(Declared<BOOL (*)(HANDLE)>(&FlushFileBuffers));
 static_assert(Declared<BOOL (*)(HANDLE)>(&CloseHandle));
 static_assert(Declared<BOOL (*)(HANDLE, BY_HANDLE_FILE_INFORMATION*)>(&GetFileInformationByHandle));
 static_assert(Declared<DWORD (*)()>(&GetLastError));
 static_assert(Declared<void (*)(DWORD)>(&SetLastError));
-static_assert(Declared<BOOL (*)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, DWORD*, OVERLAPPED*)>(&DeviceIoControl));
+static_assert(Declared<BOOL (*)(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, DWORD*, OVERLAPPED*)>(
+    &DeviceIoControl));
 static_assert(Declared<DWORD (*)(LPCSTR)>(&GetFileAttributesA));
-static_assert(Declared<BOOL (*)(HANDLE, const FILETIME*, const FILETIME*, const FILETIME*)>(&SetFileTime));
+static_assert(
+    Declared<BOOL (*)(HANDLE, const FILETIME*, const FILETIME*, const FILETIME*)>(&SetFileTime));
 static_assert(Declared<BOOL (*)(const FILETIME*, FILETIME*)>(&FileTimeToLocalFileTime));
 static_assert(Declared<BOOL (*)(const FILETIME*, FILETIME*)>(&LocalFileTimeToFileTime));
 static_assert(Declared<BOOL (*)(const FILETIME*, WORD*, WORD*)>(&FileTimeToDosDateTime));
@@ -33,7 +39,8 @@ static_assert(Declared<DWORD (*)()>(&GetTickCount));
 static_assert(Declared<DWORD (*)(HANDLE, DWORD)>(&WaitForSingleObject));
 static_assert(Declared<void (*)(SYSTEMTIME*)>(&GetLocalTime));
 static_assert(Declared<BOOL (*)(LPCSTR)>(&SetCurrentDirectoryA));
-static_assert(Declared<BOOL (*)(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*)>(&GetDiskFreeSpaceExA));
+static_assert(Declared<BOOL (*)(LPCSTR, ULARGE_INTEGER*, ULARGE_INTEGER*, ULARGE_INTEGER*)>(
+    &GetDiskFreeSpaceExA));
 static_assert(Declared<DWORD (*)(LPCSTR, DWORD, LPSTR, LPSTR*)>(&GetFullPathNameA));
 static_assert(Declared<HANDLE (*)(LPCSTR, WIN32_FIND_DATAA*)>(&FindFirstFileA));
 static_assert(Declared<BOOL (*)(HANDLE)>(&FindClose));

@@ -1,53 +1,78 @@
 // The fault-injection seam: every system call the Linux implementation makes goes through
-// one table of function pointers. Tests replace it with TFaultInjector to count calls and
-// to make the Nth call of a kind fail with a chosen errno or move fewer bytes.
+// one table of function pointers. Tests replace it with TFaultInjector to count calls, to
+// make the Nth call of a kind fail with a chosen errno or move fewer bytes, and to see
+// whether descriptors or mappings were left behind.
 #pragma once
 
 #ifndef _WIN32
 
-#include <array>
 #include <cstddef>
+#include <dirent.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
+#include <time.h>
 
 namespace orvane::platform {
 
+// The one list of calls: X(kind, member, result, parameter types...). The table, the kind
+// enum and the names are all made from it, so none of them can miss a call.
+#define ORVANE_OS_CALLS(X)                                                                         \
+    X(Open, open, int, const char*, int, mode_t)                                                   \
+    X(Read, read, ssize_t, int, void*, size_t)                                                     \
+    X(Write, write, ssize_t, int, const void*, size_t)                                             \
+    X(Lseek, lseek, off_t, int, off_t, int)                                                        \
+    X(Ftruncate, ftruncate, int, int, off_t)                                                       \
+    X(Fsync, fsync, int, int)                                                                      \
+    X(Fdatasync, fdatasync, int, int)                                                              \
+    X(Close, close, int, int)                                                                      \
+    X(Unlink, unlink, int, const char*)                                                            \
+    X(Statvfs, statvfs, int, const char*, struct statvfs*)                                         \
+    X(Fstatfs, fstatfs, int, int, struct statfs*)                                                  \
+    X(Mmap, mmap, void*, void*, size_t, int, int, int, off_t)                                      \
+    X(Munmap, munmap, int, void*, size_t)                                                          \
+    X(Mlock, mlock, int, const void*, size_t)                                                      \
+    X(Munlock, munlock, int, const void*, size_t)                                                  \
+    X(Fstat, fstat, int, int, struct stat*)                                                        \
+    X(Stat, stat, int, const char*, struct stat*)                                                  \
+    X(Lstat, lstat, int, const char*, struct stat*)                                                \
+    X(Flock, flock, int, int, int)                                                                 \
+    X(Ioctl, ioctl, int, int, unsigned long, void*)                                                \
+    X(Fcntl, fcntl, int, int, int, long)                                                           \
+    X(Futimens, futimens, int, int, const struct timespec*)                                        \
+    X(Getcwd, getcwd, char*, char*, size_t)                                                        \
+    X(Chdir, chdir, int, const char*)                                                              \
+    X(Opendir, opendir, DIR*, const char*)                                                         \
+    X(Readdir, readdir, dirent*, DIR*)                                                             \
+    X(Closedir, closedir, int, DIR*)                                                               \
+    X(Nanosleep, nanosleep, int, const struct timespec*, struct timespec*)                         \
+    X(Getpriority, getpriority, int, int, id_t)                                                    \
+    X(Setpriority, setpriority, int, int, id_t, int)                                               \
+    X(IoprioSet, ioprio_set, int, int, int, int)                                                   \
+    X(Getrlimit, getrlimit, int, int, struct rlimit*)                                              \
+    X(Prctl, prctl, int, int, unsigned long)
+
+#define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {
-    int (*open)(const char* path, int flags, mode_t mode);
-    ssize_t (*read)(int fd, void* buffer, size_t count);
-    ssize_t (*write)(int fd, const void* buffer, size_t count);
-    off_t (*lseek)(int fd, off_t offset, int whence);
-    int (*ftruncate)(int fd, off_t length);
-    int (*fsync)(int fd);
-    int (*close)(int fd);
-    int (*unlink)(const char* path);
-    int (*statvfs)(const char* path, struct statvfs* info);
-    void* (*mmap)(void* address, size_t length, int protection, int flags, int fd, off_t offset);
-    int (*mlock)(const void* address, size_t length);
-    int (*fstat)(int fd, struct stat* info);
-    int (*flock)(int fd, int operation);
+    ORVANE_OS_CALLS(ORVANE_OS_CALL_MEMBER)
 };
+#undef ORVANE_OS_CALL_MEMBER
+
+#define ORVANE_OS_CALL_KIND(kind, ...) kind,
+enum class TOsCall { ORVANE_OS_CALLS(ORVANE_OS_CALL_KIND) };
+#undef ORVANE_OS_CALL_KIND
+
+#define ORVANE_OS_CALL_ONE(...) +1
+inline constexpr std::size_t OsCallKinds = 0 ORVANE_OS_CALLS(ORVANE_OS_CALL_ONE);
+#undef ORVANE_OS_CALL_ONE
+
+// The call's own name ("open", "lseek", ...), for sweeps that say which call they failed.
+const char* OsCallName(TOsCall call);
 
 // The table in force.
 const TOsCallTable& OsCalls();
-
-enum class TOsCall {
-    Open,
-    Read,
-    Write,
-    Lseek,
-    Ftruncate,
-    Fsync,
-    Close,
-    Unlink,
-    Statvfs,
-    Mmap,
-    Mlock,
-    Fstat,
-    Flock,
-};
-inline constexpr std::size_t OsCallKinds = 13;
 
 // While one exists, every call is counted and the planned faults strike. Counts start at
 // zero when it is made; calls are numbered from 1 per kind. One at a time, on any thread.
@@ -62,13 +87,17 @@ public:
     // after it too) without reaching the system.
     void FailNth(TOsCall call, unsigned nth, int err, bool persistent = false);
     // The nth read or write from now moves at most `count` bytes.
-    void ShortenNth(TOsCall call, unsigned nth, size_t count);
+    void ShortenNth(TOsCall call, unsigned nth, std::size_t count);
     // From now on statvfs reports this many bytes available to the caller.
     void FakeFreeSpace(unsigned long long bytes);
     void Clear();
 
     unsigned Count(TOsCall call) const;
     unsigned TotalCount() const;
+    // Descriptors (files and directory streams) opened minus closed through the seam, and
+    // mappings made minus unmapped, since the injector was made or last cleared.
+    long OpenDescriptors() const;
+    long LiveMappings() const;
 };
 
 } // namespace orvane::platform

@@ -94,6 +94,7 @@ inline constexpr DWORD ERROR_INSUFFICIENT_BUFFER = 122;
 inline constexpr DWORD ERROR_INVALID_NAME = 123;
 inline constexpr DWORD ERROR_NEGATIVE_SEEK = 131;
 inline constexpr DWORD ERROR_DIR_NOT_EMPTY = 145;
+inline constexpr DWORD ERROR_NOT_LOCKED = 158;
 inline constexpr DWORD ERROR_BUSY = 170;
 inline constexpr DWORD ERROR_ALREADY_EXISTS = 183;
 inline constexpr DWORD ERROR_FILENAME_EXCED_RANGE = 206;
@@ -183,6 +184,7 @@ DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveH
                      DWORD dwMoveMethod);
 DWORD GetFileSize(HANDLE hFile, DWORD* lpFileSizeHigh);
 BOOL SetEndOfFile(HANDLE hFile);
+BOOL FlushFileBuffers(HANDLE hFile);
 BOOL CloseHandle(HANDLE hObject);
 
 struct BY_HANDLE_FILE_INFORMATION {

@@ -13,8 +13,8 @@ namespace {
 class TEventObject final : public TKernelObject {
 public:
     static constexpr TKind ObjectKind = TKind::Event;
-    TEventObject(bool manualReset, bool signalled)
-        : TKernelObject(ObjectKind), manualReset(manualReset), signalled(signalled) {}
+    TEventObject(bool manual, bool initiallySignalled)
+        : TKernelObject(ObjectKind), manualReset(manual), signalled(initiallySignalled) {}
 
     std::mutex lock;
     std::condition_variable changed;

@@ -15,6 +15,7 @@ public:
     int fd = -1;
     TShareEntry share;
     bool noBuffering = false; // transfers must be sector-aligned, as on Windows
+    bool regular = true;      // a regular file: transfers move the whole count
 };
 
 } // namespace orvane::platform

@@ -1,5 +1,6 @@
 // File times: setting them on a handle, and the conversions between UTC file times, local
 // file times, calendar fields and the packed DOS form.
+#include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "platform/linux/ErrnoMap.h"
 #include "platform/linux/FileObject.h"
@@ -42,7 +43,7 @@ BOOL SetFileTime(HANDLE hFile, const FILETIME* lpCreationTime, const FILETIME* l
     if (lpLastWriteTime != nullptr) {
         times[1] = TimespecOfFileTime(*lpLastWriteTime);
     }
-    return ::futimens(file->fd, times) == 0 ? TRUE : FailWithErrno(errno);
+    return OsCalls().futimens(file->fd, times) == 0 ? TRUE : FailWithErrno(errno);
 }
 
 BOOL FileTimeToLocalFileTime(const FILETIME* lpFileTime, FILETIME* lpLocalFileTime) {

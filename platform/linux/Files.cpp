@@ -10,42 +10,21 @@
 #include <cstdint>
 #include <fcntl.h>
 #include <linux/fs.h>
+#include <linux/magic.h>
 #include <string>
 #include <sys/ioctl.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace orvane::platform {
 
 namespace {
 
-// Windows asks unbuffered transfers for whole sectors at sector-aligned addresses.
+// Windows asks unbuffered transfers for whole sectors at sector-aligned addresses and
+// file offsets.
 constexpr std::uintptr_t SectorSize = 512;
 
-bool IsDirectory(const std::string& path) {
-    struct stat info {};
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string ParentOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
-
-// A missing file is 2 where its directory exists, else 3 (path not found), as on Windows.
-DWORD PathError(const char* path, int err) {
-    if (err == ENOENT && *path != '\0' && IsDirectory(ParentOf(path))) {
-        return ERROR_FILE_NOT_FOUND;
-    }
-    if (err == ENOENT || err == ENOTDIR) {
-        return ERROR_PATH_NOT_FOUND;
-    }
-    return Win32ErrorFromErrno(err);
-}
 
 BOOL TFileObject::Release() {
     ReleaseShare(share);
@@ -65,8 +44,75 @@ int OpenFlags(DWORD access) {
     return write ? (read ? O_RDWR : O_WRONLY) : O_RDONLY;
 }
 
-bool Aligned(const void* buffer, DWORD count) {
-    return (reinterpret_cast<std::uintptr_t>(buffer) | count) % SectorSize == 0;
+// An unbuffered transfer needs an aligned address, count and file offset (87 otherwise).
+bool Aligned(const TFileObject& file, const void* buffer, DWORD count) {
+    if ((reinterpret_cast<std::uintptr_t>(buffer) | count) % SectorSize != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    const off_t offset = OsCalls().lseek(file.fd, 0, SEEK_CUR);
+    if (offset < 0) {
+        FailWithErrno(errno);
+        return false;
+    }
+    if (static_cast<std::uintptr_t>(offset) % SectorSize != 0) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    return true;
+}
+
+// Moves the whole count on a regular file: a disk transfer on Windows moves everything or
+// fails. A short count of the system repeats the call for the rest; the end of the file
+// ends a read early. Other files (pipes, devices) take what one call gives. On a failure
+// `done` holds what was moved before it.
+template <typename Buffer, typename Call>
+BOOL Transfer(const TFileObject& file, Buffer buffer, DWORD count, DWORD& done, Call call) {
+    done = 0;
+    while (done < count) {
+        const ssize_t moved = call(file.fd, buffer + done, count - done);
+        if (moved < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return FailWithErrno(errno);
+        }
+        if (moved == 0) {
+            break;
+        }
+        done += static_cast<DWORD>(moved);
+        if (!file.regular) {
+            break;
+        }
+    }
+    return TRUE;
+}
+
+// Empties the open file. Windows empties it for CREATE_ALWAYS whatever the access asked
+// for; a descriptor without write access gets a writable twin of the same file for it
+// (through /proc, so that it is the same file even if the name has moved on).
+bool Empty(int fd, bool writable) {
+    if (writable) {
+        return OsCalls().ftruncate(fd, 0) == 0;
+    }
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    const int twin = OsCalls().open(self.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK, 0);
+    if (twin < 0) {
+        return false;
+    }
+    const bool emptied = OsCalls().ftruncate(twin, 0) == 0;
+    const int err = errno;
+    OsCalls().close(twin);
+    errno = err;
+    return emptied;
+}
+
+// File systems that really compress a file whose compression attribute is set; others
+// (ext4 among them) keep the attribute and store the data as it is.
+bool Compresses(int fd) {
+    struct statfs info {};
+    return OsCalls().fstatfs(fd, &info) == 0 &&
+           static_cast<unsigned long>(info.f_type) == BTRFS_SUPER_MAGIC;
 }
 
 } // namespace
@@ -83,7 +129,9 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
         (dwCreationDisposition == TRUNCATE_EXISTING && (dwDesiredAccess & GENERIC_WRITE) == 0)) {
         return FailOpen(ERROR_INVALID_PARAMETER);
     }
-    int flags = OpenFlags(dwDesiredAccess) | O_CLOEXEC;
+    // Never blocking in the open: a FIFO without a writer (or a device that waits) at the
+    // name must not hang the caller. Cleared again below for anything but a regular file.
+    int flags = OpenFlags(dwDesiredAccess) | O_CLOEXEC | O_NONBLOCK;
     if ((dwFlagsAndAttributes & FILE_FLAG_NO_BUFFERING) != 0) {
         flags |= O_DIRECT;
     }
@@ -148,7 +196,7 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     const auto fail = [&](DWORD code) {
         OsCalls().close(fd);
         if (created) {
-            ::unlink(lpFileName); // a failed CreateFileA leaves no new file behind
+            OsCalls().unlink(lpFileName); // a failed CreateFileA leaves no new file behind
         }
         return FailOpen(code);
     };
@@ -158,9 +206,19 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     if (S_ISDIR(info.st_mode)) {
         return fail(ERROR_ACCESS_DENIED);
     }
-    // The read-only attribute (no write permission at all) holds even for root.
+    const bool regular = S_ISREG(info.st_mode);
+    if (!regular) {
+        const int status = OsCalls().fcntl(fd, F_GETFL, 0);
+        if (status < 0 || OsCalls().fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) {
+            return fail(Win32ErrorFromErrno(errno));
+        }
+    }
+    const bool truncate = dwCreationDisposition == TRUNCATE_EXISTING ||
+                          (dwCreationDisposition == CREATE_ALWAYS && existed);
+    // The read-only attribute (no write permission at all) holds even for root, also
+    // against emptying the file.
     const bool wantsWrite = (dwDesiredAccess & GENERIC_WRITE) != 0;
-    if (existed && wantsWrite && (info.st_mode & 0222) == 0) {
+    if (existed && (wantsWrite || truncate) && (info.st_mode & 0222) == 0) {
         return fail(ERROR_ACCESS_DENIED);
     }
 
@@ -168,12 +226,11 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     file->fd = fd;
     file->share = {info.st_dev, info.st_ino, dwDesiredAccess, dwShareMode};
     file->noBuffering = (dwFlagsAndAttributes & FILE_FLAG_NO_BUFFERING) != 0;
+    file->regular = regular;
     if (const DWORD code = AcquireShare(fd, file->share); code != ERROR_SUCCESS) {
         return fail(code);
     }
-    const bool truncate = dwCreationDisposition == TRUNCATE_EXISTING ||
-                          (dwCreationDisposition == CREATE_ALWAYS && existed);
-    if (truncate && info.st_size != 0 && OsCalls().ftruncate(fd, 0) != 0) {
+    if (truncate && info.st_size != 0 && !Empty(fd, wantsWrite)) {
         const DWORD code = Win32ErrorFromErrno(errno);
         ReleaseShare(file->share);
         return fail(code);
@@ -181,7 +238,7 @@ HANDLE CreateFileA(LPCSTR lpFileName, DWORD dwDesiredAccess, DWORD dwShareMode,
     HANDLE handle = InsertObject(std::move(file));
     if (handle == INVALID_HANDLE_VALUE) {
         if (created) {
-            ::unlink(lpFileName);
+            OsCalls().unlink(lpFileName);
         }
         return handle; // the object has released its descriptor
     }
@@ -206,19 +263,11 @@ BOOL ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, DWORD* 
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (file->noBuffering && !Aligned(lpBuffer, nNumberOfBytesToRead)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (file->noBuffering && !Aligned(*file, lpBuffer, nNumberOfBytesToRead)) {
         return FALSE;
     }
-    ssize_t done;
-    do {
-        done = OsCalls().read(file->fd, lpBuffer, nNumberOfBytesToRead);
-    } while (done < 0 && errno == EINTR);
-    if (done < 0) {
-        return FailWithErrno(errno);
-    }
-    *lpNumberOfBytesRead = static_cast<DWORD>(done);
-    return TRUE;
+    return Transfer(*file, static_cast<char*>(lpBuffer), nNumberOfBytesToRead, *lpNumberOfBytesRead,
+                    [](int fd, char* at, DWORD count) { return OsCalls().read(fd, at, count); });
 }
 
 BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
@@ -236,20 +285,18 @@ BOOL WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite,
         SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (file->noBuffering && !Aligned(lpBuffer, nNumberOfBytesToWrite)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
+    if (file->noBuffering && !Aligned(*file, lpBuffer, nNumberOfBytesToWrite)) {
         return FALSE;
     }
-    // One system call: a short count (a disk filling up) is reported as it came.
-    ssize_t done;
-    do {
-        done = OsCalls().write(file->fd, lpBuffer, nNumberOfBytesToWrite);
-    } while (done < 0 && errno == EINTR);
-    if (done < 0) {
-        return FailWithErrno(errno);
+    DWORD& done = *lpNumberOfBytesWritten;
+    const BOOL ok = Transfer(
+        *file, static_cast<const char*>(lpBuffer), nNumberOfBytesToWrite, done,
+        [](int fd, const char* at, DWORD count) { return OsCalls().write(fd, at, count); });
+    if (ok && file->regular && done < nNumberOfBytesToWrite) {
+        SetLastError(ERROR_DISK_FULL); // the system took nothing more: no room left
+        return FALSE;
     }
-    *lpNumberOfBytesWritten = static_cast<DWORD>(done);
-    return TRUE;
+    return ok;
 }
 
 DWORD SetFilePointer(HANDLE hFile, LONG lDistanceToMove, LONG* lpDistanceToMoveHigh,
@@ -335,6 +382,25 @@ BOOL SetEndOfFile(HANDLE hFile) {
     return TRUE;
 }
 
+BOOL FlushFileBuffers(HANDLE hFile) {
+    TFileObject* file = Lookup<TFileObject>(hFile);
+    if (file == nullptr) {
+        return FALSE;
+    }
+    if ((file->share.access & GENERIC_WRITE) == 0) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    int result;
+    do {
+        result = OsCalls().fdatasync(file->fd);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0 && errno != EINVAL) { // EINVAL: a pipe or device that keeps no data
+        return FailWithErrno(errno);
+    }
+    return TRUE;
+}
+
 BOOL GetFileInformationByHandle(HANDLE hFile, BY_HANDLE_FILE_INFORMATION* lpFileInformation) {
     TFileObject* file = Lookup<TFileObject>(hFile);
     if (file == nullptr) {
@@ -390,9 +456,13 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
         return FALSE;
     }
     const WORD format = *static_cast<const WORD*>(lpInBuffer);
-    // The file system's own compression attribute, where it has one (btrfs, for example).
+    if (!Compresses(file->fd)) {
+        SetLastError(ERROR_INVALID_FUNCTION); // as a volume without compression answers
+        return FALSE;
+    }
+    // The file system's own compression attribute.
     int attributes = 0;
-    if (::ioctl(file->fd, FS_IOC_GETFLAGS, &attributes) != 0) {
+    if (OsCalls().ioctl(file->fd, FS_IOC_GETFLAGS, &attributes) != 0) {
         SetLastError(errno == ENOTTY || errno == EOPNOTSUPP ? ERROR_INVALID_FUNCTION
                                                             : Win32ErrorFromErrno(errno));
         return FALSE;
@@ -400,14 +470,14 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
     const int wanted = format == COMPRESSION_FORMAT_NONE ? (attributes & ~FS_COMPR_FL)
                                                          : (attributes | FS_COMPR_FL);
     int now = 0;
-    if (::ioctl(file->fd, FS_IOC_SETFLAGS, &wanted) != 0) {
+    if (OsCalls().ioctl(file->fd, FS_IOC_SETFLAGS, const_cast<int*>(&wanted)) != 0) {
         SetLastError(errno == ENOTTY || errno == EOPNOTSUPP || errno == EINVAL
                          ? ERROR_INVALID_FUNCTION
                          : Win32ErrorFromErrno(errno));
         return FALSE;
     }
     // Some file systems accept the flag and drop it: that is no compression either.
-    if (::ioctl(file->fd, FS_IOC_GETFLAGS, &now) != 0 ||
+    if (OsCalls().ioctl(file->fd, FS_IOC_GETFLAGS, &now) != 0 ||
         (now & FS_COMPR_FL) != (wanted & FS_COMPR_FL)) {
         SetLastError(ERROR_INVALID_FUNCTION);
         return FALSE;
@@ -420,7 +490,7 @@ BOOL DeviceIoControl(HANDLE hDevice, DWORD dwIoControlCode, LPVOID lpInBuffer, D
 
 DWORD GetFileAttributesA(LPCSTR lpFileName) {
     struct stat info {};
-    if (lpFileName == nullptr || ::lstat(lpFileName, &info) != 0) {
+    if (lpFileName == nullptr || OsCalls().lstat(lpFileName, &info) != 0) {
         SetLastError(lpFileName == nullptr ? ERROR_INVALID_PARAMETER
                                            : PathError(lpFileName, errno));
         return INVALID_FILE_ATTRIBUTES;
@@ -429,7 +499,7 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
     if (S_ISLNK(info.st_mode)) {
         attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
         struct stat target {};
-        if (::stat(lpFileName, &target) == 0 && S_ISDIR(target.st_mode)) {
+        if (OsCalls().stat(lpFileName, &target) == 0 && S_ISDIR(target.st_mode)) {
             attributes |= FILE_ATTRIBUTE_DIRECTORY;
         }
     } else {
@@ -440,14 +510,15 @@ DWORD GetFileAttributesA(LPCSTR lpFileName) {
             attributes |= FILE_ATTRIBUTE_READONLY;
         }
         if (S_ISREG(info.st_mode)) {
-            const int fd = ::open(lpFileName, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
+            const int fd =
+                OsCalls().open(lpFileName, O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC, 0);
             int flags = 0;
-            if (fd >= 0 && ::ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
-                (flags & FS_COMPR_FL) != 0) {
+            if (fd >= 0 && OsCalls().ioctl(fd, FS_IOC_GETFLAGS, &flags) == 0 &&
+                (flags & FS_COMPR_FL) != 0 && Compresses(fd)) {
                 attributes |= FILE_ATTRIBUTE_COMPRESSED;
             }
             if (fd >= 0) {
-                ::close(fd);
+                OsCalls().close(fd);
             }
         }
     }
@@ -461,7 +532,7 @@ BOOL DeleteFileA(LPCSTR lpFileName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (::lstat(lpFileName, &info) != 0) {
+    if (OsCalls().lstat(lpFileName, &info) != 0) {
         SetLastError(PathError(lpFileName, errno));
         return FALSE;
     }

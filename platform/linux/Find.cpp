@@ -1,5 +1,6 @@
 // FindFirstFileA and its siblings: the entries of one directory that match a name or a
 // pattern with "*" and "?" in its last component.
+#include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "platform/linux/ErrnoMap.h"
 #include "platform/linux/FileTimes.h"
@@ -27,7 +28,7 @@ public:
 
 bool FillFindData(const std::string& path, const std::string& name, WIN32_FIND_DATAA& data) {
     struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || name.size() >= sizeof(data.cFileName)) {
+    if (OsCalls().lstat(path.c_str(), &info) != 0 || name.size() >= sizeof(data.cFileName)) {
         return false;
     }
     data = {};
@@ -79,18 +80,18 @@ HANDLE FindFirstFileA(LPCSTR lpFileName, WIN32_FIND_DATAA* lpFindFileData) {
         }
         find->entries.push_back(data);
     } else {
-        DIR* dir = ::opendir(directory.c_str());
+        DIR* dir = OsCalls().opendir(directory.c_str());
         if (dir == nullptr) {
             SetLastError(PathError((directory + "/x").c_str(), errno == ENOENT ? ENOTDIR : errno));
             return INVALID_HANDLE_VALUE;
         }
-        while (const dirent* entry = ::readdir(dir)) {
+        while (const dirent* entry = OsCalls().readdir(dir)) {
             if (::fnmatch(pattern.c_str(), entry->d_name, 0) == 0 &&
                 FillFindData(directory + "/" + entry->d_name, entry->d_name, data)) {
                 find->entries.push_back(data);
             }
         }
-        ::closedir(dir);
+        OsCalls().closedir(dir);
     }
     if (find->entries.empty()) {
         SetLastError(ERROR_FILE_NOT_FOUND);

@@ -4,7 +4,10 @@
 #include "platform/Win32.h"
 #include "platform/linux/ErrnoMap.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
+#include <iterator>
 #include <map>
 #include <mutex>
 #include <sys/mman.h>
@@ -17,6 +20,8 @@ namespace {
 
 std::mutex regionLock;
 std::map<void*, SIZE_T> regions; // start -> length, for VirtualFree
+// Locked pages as disjoint runs, start -> end: Windows refuses to unlock what is not locked.
+std::map<std::uintptr_t, std::uintptr_t> lockedRuns;
 
 SIZE_T PageSize() {
     return static_cast<SIZE_T>(::sysconf(_SC_PAGESIZE));
@@ -30,6 +35,52 @@ BOOL Fail(DWORD code) {
 DWORD LockError(int err) {
     return err == ENOMEM || err == EAGAIN || err == EPERM ? ERROR_WORKING_SET_QUOTA
                                                           : Win32ErrorFromErrno(err);
+}
+
+// The whole pages that [address, address + size) touches.
+std::pair<std::uintptr_t, std::uintptr_t> PagesOf(LPVOID address, SIZE_T size) {
+    const std::uintptr_t page = PageSize();
+    const auto start = reinterpret_cast<std::uintptr_t>(address);
+    return {start / page * page, (start + size + page - 1) / page * page};
+}
+
+void AddLocked(std::uintptr_t start, std::uintptr_t end) {
+    auto it = lockedRuns.upper_bound(start);
+    if (it != lockedRuns.begin() && std::prev(it)->second >= start) {
+        --it;
+    }
+    while (it != lockedRuns.end() && it->first <= end) {
+        start = std::min(start, it->first);
+        end = std::max(end, it->second);
+        it = lockedRuns.erase(it);
+    }
+    lockedRuns[start] = end;
+}
+
+void RemoveLocked(std::uintptr_t start, std::uintptr_t end) {
+    auto it = lockedRuns.upper_bound(start);
+    if (it != lockedRuns.begin()) {
+        --it;
+    }
+    while (it != lockedRuns.end() && it->first < end) {
+        const auto [runStart, runEnd] = *it;
+        it = lockedRuns.erase(it);
+        if (runStart < start) {
+            lockedRuns[runStart] = std::min(runEnd, start);
+        }
+        if (runEnd > end) {
+            lockedRuns[end] = runEnd;
+        }
+    }
+}
+
+bool AllLocked(std::uintptr_t start, std::uintptr_t end) {
+    auto it = lockedRuns.upper_bound(start);
+    if (it == lockedRuns.begin()) {
+        return false;
+    }
+    --it;
+    return it->first <= start && it->second >= end; // runs are merged: one must hold it all
 }
 
 } // namespace
@@ -65,20 +116,37 @@ BOOL VirtualFree(LPVOID lpAddress, SIZE_T dwSize, DWORD dwFreeType) {
             return Fail(ERROR_INVALID_ADDRESS);
         }
         length = it->second;
+        if (OsCalls().munmap(lpAddress, length) != 0) {
+            return FailWithErrno(errno);
+        }
         regions.erase(it);
+        const auto [start, end] = PagesOf(lpAddress, length);
+        RemoveLocked(start, end); // released pages are unlocked with them
     }
-    return ::munmap(lpAddress, length) == 0 ? TRUE : FailWithErrno(errno);
+    return TRUE;
 }
 
 BOOL VirtualLock(LPVOID lpAddress, SIZE_T dwSize) {
     if (OsCalls().mlock(lpAddress, dwSize) != 0) {
         return Fail(LockError(errno));
     }
+    std::lock_guard guard(regionLock);
+    const auto [start, end] = PagesOf(lpAddress, dwSize);
+    AddLocked(start, end);
     return TRUE;
 }
 
 BOOL VirtualUnlock(LPVOID lpAddress, SIZE_T dwSize) {
-    return ::munlock(lpAddress, dwSize) == 0 ? TRUE : FailWithErrno(errno);
+    std::lock_guard guard(regionLock);
+    const auto [start, end] = PagesOf(lpAddress, dwSize);
+    if (!AllLocked(start, end)) {
+        return Fail(ERROR_NOT_LOCKED);
+    }
+    if (OsCalls().munlock(lpAddress, dwSize) != 0) {
+        return FailWithErrno(errno);
+    }
+    RemoveLocked(start, end);
+    return TRUE;
 }
 
 void GetSystemInfo(SYSTEM_INFO* lpSystemInfo) {

@@ -37,13 +37,16 @@ public:
     LONG Position() const { return buffer != nullptr ? bufferOffset + next : diskOffset; }
     bool Dirty() const { return dirtyEnd > dirtyStart; }
 
-    void ReleaseBuffer() {
+    // False when the system refused to take the buffer back.
+    bool ReleaseBuffer() {
+        bool released = true;
         if (ownsBuffer && buffer != nullptr) {
-            ::munmap(buffer, static_cast<size_t>(size));
+            released = OsCalls().munmap(buffer, static_cast<size_t>(size)) == 0;
         }
         buffer = nullptr;
         ownsBuffer = false;
         size = 0;
+        return released;
     }
 
     bool MoveDiskTo(LONG offset) {
@@ -245,7 +248,10 @@ MMRESULT mmioClose(HMMIO hmmio, UINT) {
     if (!CloseHandle(mmio->file) && result == MMSYSERR_NOERROR) {
         result = MMIOERR_CANNOTCLOSE;
     }
-    RemoveObject(reinterpret_cast<HANDLE>(hmmio)); // frees the buffer
+    if (!mmio->ReleaseBuffer() && result == MMSYSERR_NOERROR) {
+        result = MMIOERR_CANNOTCLOSE;
+    }
+    RemoveObject(reinterpret_cast<HANDLE>(hmmio));
     return result;
 }
 
@@ -314,7 +320,7 @@ LONG mmioSeek(HMMIO hmmio, LONG lOffset, int iOrigin) {
         if (mmio->buffer != nullptr) {
             end = std::max<long long>(end, mmio->bufferOffset + mmio->valid);
         }
-        target += end;
+        target = end - lOffset; // Windows counts a positive offset back from the end
     }
     if (target < 0 || target > LONG_MAX) {
         return -1;

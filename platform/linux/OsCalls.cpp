@@ -2,27 +2,88 @@
 #include "platform/OsCalls.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
+#include <climits>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
 namespace orvane::platform {
 
-namespace {
+namespace real {
 
-int RealOpen(const char* path, int flags, mode_t mode) {
+// The calls whose C declarations are variadic or have no wrapper get one of a fixed shape.
+int open(const char* path, int flags, mode_t mode) {
     return ::open(path, flags, mode);
 }
+int ioctl(int fd, unsigned long request, void* argument) {
+    return ::ioctl(fd, request, argument);
+}
+int fcntl(int fd, int command, long argument) {
+    return ::fcntl(fd, command, argument);
+}
+int getpriority(int which, id_t who) {
+    return ::getpriority(static_cast<__priority_which_t>(which), who);
+}
+int setpriority(int which, id_t who, int priority) {
+    return ::setpriority(static_cast<__priority_which_t>(which), who, priority);
+}
+int getrlimit(int resource, struct rlimit* limit) {
+    return ::getrlimit(static_cast<__rlimit_resource_t>(resource), limit);
+}
+int prctl(int option, unsigned long argument) {
+    return ::prctl(option, argument, 0UL, 0UL, 0UL);
+}
+int ioprio_set(int which, int who, int priority) {
+    return static_cast<int>(::syscall(SYS_ioprio_set, which, who, priority));
+}
+using ::chdir;
+using ::close;
+using ::closedir;
+using ::fdatasync;
+using ::flock;
+using ::fstat;
+using ::fstatfs;
+using ::fsync;
+using ::ftruncate;
+using ::futimens;
+using ::getcwd;
+using ::lseek;
+using ::lstat;
+using ::mlock;
+using ::mmap;
+using ::munlock;
+using ::munmap;
+using ::nanosleep;
+using ::opendir;
+using ::read;
+using ::readdir;
+using ::stat;
+using ::statvfs;
+using ::unlink;
+using ::write;
 
-constexpr TOsCallTable realCalls = {
-    RealOpen, ::read,    ::write, ::lseek, ::ftruncate, ::fsync, ::close,
-    ::unlink, ::statvfs, ::mmap,  ::mlock, ::fstat,     ::flock,
-};
+} // namespace real
+
+namespace {
+
+#define ORVANE_OS_CALL_REAL(kind, member, ...) &real::member,
+constexpr TOsCallTable realCalls = {ORVANE_OS_CALLS(ORVANE_OS_CALL_REAL)};
+#undef ORVANE_OS_CALL_REAL
+
+#define ORVANE_OS_CALL_NAME(kind, member, ...) #member,
+constexpr std::array<const char*, OsCallKinds> callNames = {ORVANE_OS_CALLS(ORVANE_OS_CALL_NAME)};
+#undef ORVANE_OS_CALL_NAME
 
 std::atomic<const TOsCallTable*> currentCalls{&realCalls};
 
@@ -41,13 +102,15 @@ struct TInjectorState {
     std::vector<TPlan> plans;
     bool fakeFreeSpace = false;
     unsigned long long freeSpace = 0;
+    long descriptors = 0;
+    long mappings = 0;
 };
 
 TInjectorState injector;
 
 // Counts the call; returns the errno to fail it with, or 0 to let it through (with
 // `limit` lowered for a planned short transfer).
-int Strike(TOsCall call, size_t* limit = nullptr) {
+int Strike(TOsCall call, size_t* limit) {
     std::lock_guard guard(injector.lock);
     const auto kind = static_cast<std::size_t>(call);
     const unsigned n = ++injector.counts[kind];
@@ -65,91 +128,190 @@ int Strike(TOsCall call, size_t* limit = nullptr) {
     return 0;
 }
 
-template <typename Result> Result Fail(int err, Result failure) {
-    errno = err;
-    return failure;
-}
-
-int FaultyOpen(const char* path, int flags, mode_t mode) {
-    const int err = Strike(TOsCall::Open);
-    return err != 0 ? Fail(err, -1) : realCalls.open(path, flags, mode);
-}
-ssize_t FaultyRead(int fd, void* buffer, size_t count) {
-    const int err = Strike(TOsCall::Read, &count);
-    return err != 0 ? Fail<ssize_t>(err, -1) : realCalls.read(fd, buffer, count);
-}
-ssize_t FaultyWrite(int fd, const void* buffer, size_t count) {
-    const int err = Strike(TOsCall::Write, &count);
-    return err != 0 ? Fail<ssize_t>(err, -1) : realCalls.write(fd, buffer, count);
-}
-off_t FaultyLseek(int fd, off_t offset, int whence) {
-    const int err = Strike(TOsCall::Lseek);
-    return err != 0 ? Fail<off_t>(err, -1) : realCalls.lseek(fd, offset, whence);
-}
-int FaultyFtruncate(int fd, off_t length) {
-    const int err = Strike(TOsCall::Ftruncate);
-    return err != 0 ? Fail(err, -1) : realCalls.ftruncate(fd, length);
-}
-int FaultyFsync(int fd) {
-    const int err = Strike(TOsCall::Fsync);
-    return err != 0 ? Fail(err, -1) : realCalls.fsync(fd);
-}
-int FaultyClose(int fd) {
-    const int err = Strike(TOsCall::Close);
-    if (err != 0) {
-        // A failed close still releases the descriptor, as close(2) does on Linux.
-        realCalls.close(fd);
-        return Fail(err, -1);
-    }
-    return realCalls.close(fd);
-}
-int FaultyUnlink(const char* path) {
-    const int err = Strike(TOsCall::Unlink);
-    return err != 0 ? Fail(err, -1) : realCalls.unlink(path);
-}
-int FaultyStatvfs(const char* path, struct statvfs* info) {
-    const int err = Strike(TOsCall::Statvfs);
-    if (err != 0) {
-        return Fail(err, -1);
-    }
-    const int result = realCalls.statvfs(path, info);
+void Track(long TInjectorState::*counter, long change) {
     std::lock_guard guard(injector.lock);
-    if (result == 0 && injector.fakeFreeSpace) {
-        const unsigned long unit = info->f_frsize != 0 ? info->f_frsize : info->f_bsize;
-        info->f_blocks *= unit;
-        info->f_bfree *= unit;
-        info->f_frsize = 1;
-        info->f_bavail = injector.freeSpace;
-        info->f_bfree = std::max<unsigned long long>(info->f_bfree, injector.freeSpace);
-        info->f_blocks = std::max<unsigned long long>(info->f_blocks, info->f_bfree);
-    }
-    return result;
-}
-void* FaultyMmap(void* address, size_t length, int protection, int flags, int fd, off_t offset) {
-    const int err = Strike(TOsCall::Mmap);
-    return err != 0 ? Fail(err, MAP_FAILED)
-                    : realCalls.mmap(address, length, protection, flags, fd, offset);
-}
-int FaultyMlock(const void* address, size_t length) {
-    const int err = Strike(TOsCall::Mlock);
-    return err != 0 ? Fail(err, -1) : realCalls.mlock(address, length);
-}
-int FaultyFstat(int fd, struct stat* info) {
-    const int err = Strike(TOsCall::Fstat);
-    return err != 0 ? Fail(err, -1) : realCalls.fstat(fd, info);
-}
-int FaultyFlock(int fd, int operation) {
-    const int err = Strike(TOsCall::Flock);
-    return err != 0 ? Fail(err, -1) : realCalls.flock(fd, operation);
+    injector.*counter += change;
 }
 
-constexpr TOsCallTable faultyCalls = {
-    FaultyOpen,  FaultyRead,  FaultyWrite,  FaultyLseek,   FaultyFtruncate,
-    FaultyFsync, FaultyClose, FaultyUnlink, FaultyStatvfs, FaultyMmap,
-    FaultyMlock, FaultyFstat, FaultyFlock,
+template <typename Result> Result FailureOf() {
+    if constexpr (std::is_pointer_v<Result>) {
+        return nullptr;
+    } else {
+        return Result(-1);
+    }
+}
+
+// The general case: the call fails as planned or reaches the system.
+template <TOsCall Kind, typename Result, typename... Args> struct TFaulty {
+    static Result Call(Args... args) {
+        const int err = Strike(Kind, nullptr);
+        if (err != 0) {
+            errno = err;
+            return FailureOf<Result>();
+        }
+        return Real()(args...);
+    }
+    static auto Real() { return realCalls.*Member(); }
+    static constexpr auto Member() {
+#define ORVANE_OS_CALL_PICK(kind, member, ...)                                                     \
+    if constexpr (Kind == TOsCall::kind) {                                                         \
+        return &TOsCallTable::member;                                                              \
+    } else
+        ORVANE_OS_CALLS(ORVANE_OS_CALL_PICK) {
+            return nullptr;
+        }
+#undef ORVANE_OS_CALL_PICK
+    }
 };
 
+template <typename Result, typename Buffer> struct TFaultyTransfer {
+    template <TOsCall Kind> static Result Call(int fd, Buffer buffer, size_t count) {
+        const int err = Strike(Kind, &count);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        if constexpr (Kind == TOsCall::Read) {
+            return realCalls.read(fd, buffer, count);
+        } else {
+            return realCalls.write(fd, buffer, count);
+        }
+    }
+};
+template <> struct TFaulty<TOsCall::Read, ssize_t, int, void*, size_t> {
+    static ssize_t Call(int fd, void* buffer, size_t count) {
+        return TFaultyTransfer<ssize_t, void*>::Call<TOsCall::Read>(fd, buffer, count);
+    }
+};
+template <> struct TFaulty<TOsCall::Write, ssize_t, int, const void*, size_t> {
+    static ssize_t Call(int fd, const void* buffer, size_t count) {
+        return TFaultyTransfer<ssize_t, const void*>::Call<TOsCall::Write>(fd, buffer, count);
+    }
+};
+
+template <> struct TFaulty<TOsCall::Open, int, const char*, int, mode_t> {
+    static int Call(const char* path, int flags, mode_t mode) {
+        const int err = Strike(TOsCall::Open, nullptr);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        const int fd = realCalls.open(path, flags, mode);
+        if (fd >= 0) {
+            Track(&TInjectorState::descriptors, 1);
+        }
+        return fd;
+    }
+};
+
+template <> struct TFaulty<TOsCall::Close, int, int> {
+    static int Call(int fd) {
+        const int err = Strike(TOsCall::Close, nullptr);
+        // A failed close still releases the descriptor, as close(2) does on Linux.
+        const int result = realCalls.close(fd);
+        if (result == 0 || errno != EBADF) {
+            Track(&TInjectorState::descriptors, -1);
+        }
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        return result;
+    }
+};
+
+template <> struct TFaulty<TOsCall::Opendir, DIR*, const char*> {
+    static DIR* Call(const char* path) {
+        const int err = Strike(TOsCall::Opendir, nullptr);
+        if (err != 0) {
+            errno = err;
+            return nullptr;
+        }
+        DIR* dir = realCalls.opendir(path);
+        if (dir != nullptr) {
+            Track(&TInjectorState::descriptors, 1);
+        }
+        return dir;
+    }
+};
+
+template <> struct TFaulty<TOsCall::Closedir, int, DIR*> {
+    static int Call(DIR* dir) {
+        const int err = Strike(TOsCall::Closedir, nullptr);
+        const int result = realCalls.closedir(dir); // the stream is gone either way
+        Track(&TInjectorState::descriptors, -1);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        return result;
+    }
+};
+
+template <> struct TFaulty<TOsCall::Mmap, void*, void*, size_t, int, int, int, off_t> {
+    static void* Call(void* address, size_t length, int protection, int flags, int fd,
+                      off_t offset) {
+        const int err = Strike(TOsCall::Mmap, nullptr);
+        if (err != 0) {
+            errno = err;
+            return MAP_FAILED;
+        }
+        void* memory = realCalls.mmap(address, length, protection, flags, fd, offset);
+        if (memory != MAP_FAILED) {
+            Track(&TInjectorState::mappings, 1);
+        }
+        return memory;
+    }
+};
+
+template <> struct TFaulty<TOsCall::Munmap, int, void*, size_t> {
+    static int Call(void* address, size_t length) {
+        const int err = Strike(TOsCall::Munmap, nullptr);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        const int result = realCalls.munmap(address, length);
+        if (result == 0) {
+            Track(&TInjectorState::mappings, -1);
+        }
+        return result;
+    }
+};
+
+template <> struct TFaulty<TOsCall::Statvfs, int, const char*, struct statvfs*> {
+    static int Call(const char* path, struct statvfs* info) {
+        const int err = Strike(TOsCall::Statvfs, nullptr);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        const int result = realCalls.statvfs(path, info);
+        std::lock_guard guard(injector.lock);
+        if (result == 0 && injector.fakeFreeSpace) {
+            const unsigned long unit = info->f_frsize != 0 ? info->f_frsize : info->f_bsize;
+            info->f_blocks *= unit;
+            info->f_bfree *= unit;
+            info->f_frsize = 1;
+            info->f_bavail = injector.freeSpace;
+            info->f_bfree = std::max<unsigned long long>(info->f_bfree, injector.freeSpace);
+            info->f_blocks = std::max<unsigned long long>(info->f_blocks, info->f_bfree);
+        }
+        return result;
+    }
+};
+
+#define ORVANE_OS_CALL_FAULTY(kind, member, result, ...)                                           \
+    &TFaulty<TOsCall::kind, result, __VA_ARGS__>::Call,
+constexpr TOsCallTable faultyCalls = {ORVANE_OS_CALLS(ORVANE_OS_CALL_FAULTY)};
+#undef ORVANE_OS_CALL_FAULTY
+
 } // namespace
+
+const char* OsCallName(TOsCall call) {
+    const auto kind = static_cast<std::size_t>(call);
+    return kind < callNames.size() ? callNames[kind] : "?";
+}
 
 const TOsCallTable& OsCalls() {
     return *currentCalls.load(std::memory_order_relaxed);
@@ -187,6 +349,8 @@ void TFaultInjector::Clear() {
     injector.counts = {};
     injector.plans.clear();
     injector.fakeFreeSpace = false;
+    injector.descriptors = 0;
+    injector.mappings = 0;
 }
 
 unsigned TFaultInjector::Count(TOsCall call) const {
@@ -201,6 +365,16 @@ unsigned TFaultInjector::TotalCount() const {
         total += n;
     }
     return total;
+}
+
+long TFaultInjector::OpenDescriptors() const {
+    std::lock_guard guard(injector.lock);
+    return injector.descriptors;
+}
+
+long TFaultInjector::LiveMappings() const {
+    std::lock_guard guard(injector.lock);
+    return injector.mappings;
 }
 
 } // namespace orvane::platform

@@ -27,7 +27,7 @@ DWORD CopyOut(const std::string& text, DWORD size, LPSTR buffer) {
 
 std::string CurrentDirectory() {
     std::vector<char> buffer(PATH_MAX);
-    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+    while (OsCalls().getcwd(buffer.data(), buffer.size()) == nullptr) {
         if (errno != ERANGE) {
             return {};
         }
@@ -43,7 +43,7 @@ BOOL SetCurrentDirectoryA(LPCSTR lpPathName) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
-    if (::chdir(lpPathName) != 0) {
+    if (OsCalls().chdir(lpPathName) != 0) {
         SetLastError(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
                                                          : Win32ErrorFromErrno(errno));
         return FALSE;

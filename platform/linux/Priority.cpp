@@ -14,6 +14,7 @@
 //   as far as RLIMIT_NICE (or a capability) lets it; lowering a priority always works.
 //
 // A refusal by the kernel fails the call with the mapped error code.
+#include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "platform/linux/ErrnoMap.h"
 
@@ -26,6 +27,8 @@
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+
+using orvane::platform::OsCalls;
 
 namespace {
 
@@ -58,7 +61,7 @@ constexpr ClassEntry classTable[] = {
 };
 
 int SetThreadIoPriority(pid_t tid, int ioPriority) {
-    return static_cast<int>(syscall(SYS_ioprio_set, ioprioWhoProcess, tid, ioPriority));
+    return OsCalls().ioprio_set(ioprioWhoProcess, tid, ioPriority);
 }
 
 pid_t CurrentThreadId() {
@@ -69,7 +72,7 @@ pid_t CurrentThreadId() {
 // (20 - limit; a limit of 0 or 1 allows no lowering at all).
 int LowestPermittedNice() {
     rlimit limit{};
-    if (getrlimit(RLIMIT_NICE, &limit) != 0) {
+    if (OsCalls().getrlimit(RLIMIT_NICE, &limit) != 0) {
         return 19;
     }
     if (limit.rlim_cur == RLIM_INFINITY) {
@@ -83,7 +86,7 @@ int LowestPermittedNice() {
 int BaseNice() {
     static const int base = [] {
         errno = 0;
-        const int nice = getpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadId()));
+        const int nice = OsCalls().getpriority(PRIO_PROCESS, static_cast<id_t>(CurrentThreadId()));
         return errno == 0 ? nice : 0;
     }();
     return base;
@@ -114,19 +117,19 @@ BOOL SetPriorityClass(HANDLE hProcess, DWORD dwPriorityClass) {
     }
     // I/O priority belongs to each thread; set it on all of them. Threads started later
     // inherit it from their creator.
-    DIR* tasks = opendir("/proc/self/task");
+    DIR* tasks = OsCalls().opendir("/proc/self/task");
     if (tasks == nullptr) {
         return SetThreadIoPriority(0, entry->ioPriority) == 0 ? TRUE : FailWithErrno(errno);
     }
     int failure = 0;
-    while (const dirent* task = readdir(tasks)) {
+    while (const dirent* task = OsCalls().readdir(tasks)) {
         const pid_t tid = static_cast<pid_t>(std::atoi(task->d_name));
         // A thread may end between the listing and the call (ESRCH); it needs nothing.
         if (tid > 0 && SetThreadIoPriority(tid, entry->ioPriority) != 0 && errno != ESRCH) {
             failure = errno;
         }
     }
-    closedir(tasks);
+    OsCalls().closedir(tasks);
     return failure == 0 ? TRUE : FailWithErrno(failure);
 }
 
@@ -157,21 +160,21 @@ BOOL SetThreadPriority(HANDLE hThread, int nPriority) {
     }
 
     // 0 restores the thread's default slack (50 us).
-    if (prctl(PR_SET_TIMERSLACK, step > 0 ? 1UL : 0UL, 0UL, 0UL, 0UL) != 0) {
+    if (OsCalls().prctl(PR_SET_TIMERSLACK, step > 0 ? 1UL : 0UL) != 0) {
         return FailWithErrno(errno);
     }
 
     const int base = BaseNice();
     const int wanted = std::clamp(base - step, -20, 19);
     const id_t tid = static_cast<id_t>(CurrentThreadId());
-    if (setpriority(PRIO_PROCESS, tid, wanted) == 0) {
+    if (OsCalls().setpriority(PRIO_PROCESS, static_cast<id_t>(tid), wanted) == 0) {
         return TRUE;
     }
     // Without CAP_SYS_NICE, what RLIMIT_NICE allows is all the system grants (often
     // nothing below the base value); take that much.
     if ((errno == EACCES || errno == EPERM) && wanted < base) {
         const int granted = std::clamp(LowestPermittedNice(), wanted, base);
-        if (setpriority(PRIO_PROCESS, tid, granted) == 0) {
+        if (OsCalls().setpriority(PRIO_PROCESS, static_cast<id_t>(tid), granted) == 0) {
             return TRUE;
         }
     }

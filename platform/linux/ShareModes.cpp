@@ -20,8 +20,17 @@ bool SameFile(const TShareEntry& a, const TShareEntry& b) {
     return a.device == b.device && a.inode == b.inode;
 }
 
+// A handle that moves no data (access 0, attributes only) takes no part in share checks
+// on Windows: it is neither refused nor does it refuse others.
+bool MovesData(const TShareEntry& entry) {
+    return (entry.access & (GENERIC_READ | GENERIC_WRITE)) != 0;
+}
+
 // Windows' rule: each side's access must be allowed by the other side's share mode.
 bool Conflicts(const TShareEntry& held, const TShareEntry& wanted) {
+    if (!MovesData(held) || !MovesData(wanted)) {
+        return false;
+    }
     const auto denies = [](const TShareEntry& holder, const TShareEntry& other) {
         return ((other.access & GENERIC_READ) != 0 && (holder.share & FILE_SHARE_READ) == 0) ||
                ((other.access & GENERIC_WRITE) != 0 && (holder.share & FILE_SHARE_WRITE) == 0);
@@ -38,10 +47,9 @@ DWORD AcquireShare(int fd, const TShareEntry& entry) {
             return ERROR_SHARING_VIOLATION;
         }
     }
-    // A handle that moves no data (access 0) takes no lock: it conflicts with nobody.
-    const bool movesData = (entry.access & (GENERIC_READ | GENERIC_WRITE)) != 0;
+    // ...and so takes no lock across processes either.
     const bool exclusive = (entry.share & (FILE_SHARE_READ | FILE_SHARE_WRITE)) == 0;
-    if (movesData && OsCalls().flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 &&
+    if (MovesData(entry) && OsCalls().flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) != 0 &&
         errno == EWOULDBLOCK) {
         return ERROR_SHARING_VIOLATION;
     }
@@ -63,7 +71,7 @@ void ReleaseShare(const TShareEntry& entry) {
 bool DeleteDenied(dev_t device, ino_t inode) {
     std::lock_guard guard(tableLock);
     return std::any_of(openFiles.begin(), openFiles.end(), [&](const TShareEntry& held) {
-        return held.device == device && held.inode == inode &&
+        return held.device == device && held.inode == inode && MovesData(held) &&
                (held.share & FILE_SHARE_DELETE) == 0;
     });
 }

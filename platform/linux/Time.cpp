@@ -1,4 +1,5 @@
 // Sleeping, the millisecond tick count and the local clock.
+#include "platform/OsCalls.h"
 #include "platform/Win32.h"
 
 #include <cerrno>
@@ -7,7 +8,7 @@
 void Sleep(DWORD dwMilliseconds) {
     timespec remaining{static_cast<time_t>(dwMilliseconds / 1000),
                        static_cast<long>(dwMilliseconds % 1000) * 1000000L};
-    while (::nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+    while (orvane::platform::OsCalls().nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
     }
 }
 

@@ -115,4 +115,15 @@ private:
     }
 };
 
+// Whether the run named its test file as left behind in the error it reported.
+inline bool LeftBehindIsReported(const TRecordingHost& host) {
+    for (const std::string& e : host.Events) {
+        if (e.rfind("failure", 0) == 0 && e.find("\"" + host.Answer + "\"") != std::string::npos &&
+            e.find("left behind") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace orvane

@@ -378,9 +378,9 @@ TEST(CliSafety, TheMessagesSpeakOfTheCommandLine) {
         const char* expected;
     };
     const Case cases[] = {
-        {"the extension's byte not written",
-         [](platform::TFaultInjector& f) { f.ShortenNth(platform::TOsCall::Write, 1, 0); },
-         {"--file-size", "1M"},
+        {"the seek before the extension's byte failing",
+         [](platform::TFaultInjector& f) { f.FailNth(platform::TOsCall::Lseek, 1, EIO, true); },
+         {"--file-size", "1M", "--method", "mmio"},
          "orvane-cli: The preparation with chunk size 1K could not extend the test file to "
          "1048577 bytes.\n"},
         // The first error ends in its full stop before what failed after it.

@@ -20,7 +20,6 @@ using testing::TTempDir;
 using testing::WriteWholeFile;
 
 constexpr DWORD ReadWrite = GENERIC_READ | GENERIC_WRITE;
-constexpr DWORD Derived = 0xFFFF;
 
 std::uint32_t PageSize() {
     SYSTEM_INFO info{};
@@ -62,7 +61,7 @@ TEST_F(KoHugeFileTest, BufferSizesAreWholePages) {
     };
     WriteWholeFile(Path("sizes"), "");
     for (const Case& c : cases) {
-        TKoHugeFile file(Path("sizes"), FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+        TKoHugeFile file(Path("sizes"), FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
         c.open(file);
         EXPECT_EQ(file.BufferSize(), c.size) << c.what;
         EXPECT_TRUE(file.Buffered()) << c.what;
@@ -71,7 +70,7 @@ TEST_F(KoHugeFileTest, BufferSizesAreWholePages) {
 
 TEST_F(KoHugeFileTest, BufferedWritesFillFlushAndBypass) {
     const std::string path = Path("w");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.RewriteBuffered(1, 4096, false);
     TFaultInjector calls;
     std::uint32_t done = 0;
@@ -97,7 +96,7 @@ TEST_F(KoHugeFileTest, BufferedWritesFillFlushAndBypass) {
 
 TEST_F(KoHugeFileTest, SeekInWriteModeWritesPendingDataFirst) {
     const std::string path = Path("seek-w");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.Rewrite(4);
     std::uint32_t done = 0;
     file.BlockWrite("AAAABBBB", 2, done);
@@ -119,7 +118,7 @@ TEST_F(KoHugeFileTest, SeeksInReadMode) {
         text += static_cast<char>('a' + i % 26);
     }
     WriteWholeFile(path, text);
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.ResetBuffered(1, 4096, false);
     char buffer[16] = {};
     std::uint32_t done = 0;
@@ -140,7 +139,7 @@ TEST_F(KoHugeFileTest, SeeksInReadMode) {
 TEST_F(KoHugeFileTest, ReadingPastTheEndCountsWholeBlocks) {
     const std::string path = Path("ten");
     WriteWholeFile(path, "0123456789");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.Reset(4);
     char buffer[12] = {};
     std::uint32_t done = 0;
@@ -154,7 +153,7 @@ TEST_F(KoHugeFileTest, ReadingPastTheEndCountsWholeBlocks) {
 TEST_F(KoHugeFileTest, ModeConflictsAndSwitchingToWriteAtTheEnd) {
     const std::string path = Path("modes");
     WriteWholeFile(path, "abcdef");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.Reset(1);
     char buffer[8];
     std::uint32_t done = 0;
@@ -172,7 +171,7 @@ TEST_F(KoHugeFileTest, ModeConflictsAndSwitchingToWriteAtTheEnd) {
 
 TEST_F(KoHugeFileTest, SizeDuringWritingAndAfterTruncate) {
     const std::string path = Path("size");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.RewriteBuffered(1, 4096, false);
     std::uint32_t done = 0;
     std::vector<char> data(5000, 'd');
@@ -188,7 +187,7 @@ TEST_F(KoHugeFileTest, SizeDuringWritingAndAfterTruncate) {
 
 TEST_F(KoHugeFileTest, UnbufferedSectorsWriteWholePages) {
     const std::string path = Path("sector");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_NO_BUFFERING, ReadWrite, ShareDerived);
     file.Rewrite(1);
     std::uint32_t done = 0;
     file.BlockWrite("0123456789", 10, done);
@@ -202,7 +201,7 @@ TEST_F(KoHugeFileTest, UnbufferedSectorsWriteWholePages) {
 TEST_F(KoHugeFileTest, ClosingTheHandleAtTheEndOfTheFile) {
     const std::string path = Path("eof");
     WriteWholeFile(path, std::string(6000, 'e'));
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, GENERIC_READ, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, GENERIC_READ, ShareDerived);
     ASSERT_EQ(file.OpenRead(1, 4096, 0, 0, kofBuffered | kofCloseOnEof, nullptr), korOk);
     std::vector<char> buffer(8000);
     std::uint32_t done = 0;
@@ -232,7 +231,7 @@ TEST_F(KoHugeFileTest, ClosingTheHandleAtTheEndOfTheFile) {
 
 TEST_F(KoHugeFileTest, OpenErrorsCarryOperationFileCodeAndSystemText) {
     const std::string missing = Path("missing");
-    TKoHugeFile file(missing, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(missing, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     EXPECT_EQ(
         Raised([&] { file.Reset(1); }),
         std::make_pair(
@@ -248,9 +247,9 @@ TEST_F(KoHugeFileTest, OpenErrorsCarryOperationFileCodeAndSystemText) {
 
     // A second object on an exclusively opened file: "locked", and Reset raises with 32.
     const std::string busy = Path("busy");
-    TKoHugeFile first(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile first(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     first.Rewrite(1);
-    TKoHugeFile second(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile second(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     EXPECT_EQ(second.OpenRead(1, 0, 0, 0, kofBuffered, nullptr), korLocked);
     EXPECT_EQ(second.LastError(), 32u);
     const auto [context, text] = Raised([&] { second.Reset(1); });
@@ -259,7 +258,7 @@ TEST_F(KoHugeFileTest, OpenErrorsCarryOperationFileCodeAndSystemText) {
     EXPECT_NE(text.back(), '.'); // the system text without its full stop
 
     // A failed buffer allocation inside an open closes the object and raises.
-    TKoHugeFile third(Path("third"), FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile third(Path("third"), FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     TFaultInjector faults;
     faults.FailNth(TOsCall::Mmap, 1, ENOMEM);
     EXPECT_EQ(Raised([&] { third.Rewrite(1); }).first, 1001);
@@ -268,9 +267,9 @@ TEST_F(KoHugeFileTest, OpenErrorsCarryOperationFileCodeAndSystemText) {
 
 TEST_F(KoHugeFileTest, RetriesOnALockedFile) {
     const std::string busy = Path("retry");
-    TKoHugeFile holder(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile holder(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     holder.Rewrite(1);
-    TKoHugeFile waiting(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile waiting(busy, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     {
         TFaultInjector calls;
         EXPECT_EQ(waiting.OpenRead(1, 0, 500, 100, kofBuffered, nullptr), korLocked);
@@ -303,7 +302,7 @@ TEST_F(KoHugeFileTest, RetriesOnALockedFile) {
 
 TEST_F(KoHugeFileTest, ReopeningAndClosing) {
     const std::string path = Path("reopen");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.Close(); // not open: nothing
     file.Rewrite(1);
     std::uint32_t done = 0;
@@ -317,7 +316,7 @@ TEST_F(KoHugeFileTest, ReopeningAndClosing) {
     file.Close();
     file.Close();
 
-    // A failed flush at Close raises and leaves the object open; a second Close completes.
+    // A failed flush at Close raises, and the object ends closed all the same.
     file.Rewrite(1);
     file.BlockWrite("lost", 4, done);
     {
@@ -327,7 +326,8 @@ TEST_F(KoHugeFileTest, ReopeningAndClosing) {
                       file.Close();
                   }).second.rfind("TKoHugeFile.FreeBuffer(" + path + ") failed.", 0),
                   0u);
-        EXPECT_TRUE(file.IsOpen());
+        EXPECT_FALSE(file.IsOpen());
+        EXPECT_EQ(faults.OpenDescriptors(), -1); // the handle opened before was closed
     }
     file.Close();
     EXPECT_FALSE(file.IsOpen());
@@ -336,7 +336,7 @@ TEST_F(KoHugeFileTest, ReopeningAndClosing) {
     TakeSecondaryErrors();
     {
         TFaultInjector faults; // outlives the object below
-        TKoHugeFile doomed(Path("doomed"), FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+        TKoHugeFile doomed(Path("doomed"), FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
         doomed.Rewrite(1);
         doomed.BlockWrite("x", 1, done);
         faults.FailNth(TOsCall::Write, 1, ENOSPC);
@@ -346,7 +346,7 @@ TEST_F(KoHugeFileTest, ReopeningAndClosing) {
 
 TEST_F(KoHugeFileTest, DatesAndWrappedExceptions) {
     const std::string path = Path("dated");
-    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, Derived);
+    TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
     file.Rewrite(1);
     const TDateTime moment = EncodeDateTime({2001, 9, 8, 12, 30, 44, 0});
     file.SetDate(moment);

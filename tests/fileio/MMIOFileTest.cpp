@@ -1,4 +1,4 @@
-// TMMIOFile: the flag words it opens with, the defaults of SetFileName, its English
+// TMMIOFile: what its modes make of an opening, the defaults of SetFileName, its English
 // messages, and closing, buffering and destruction.
 #include "fileio/MMIOFile.h"
 #include "fileio/SecondaryErrors.h"
@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace orvane {
 namespace {
@@ -27,39 +28,90 @@ std::string OpenMessage(TMMIOFile& file, bool create) {
     return "";
 }
 
-TEST(MMIOFile, FlagWordsOfTheRun) {
+// What an opening turned out to be, seen from outside: through the file's contents, the
+// system calls its transfers make, and what a second opening gets.
+struct TSeen {
+    bool emptied;        // the old contents were gone at the open
+    bool othersShutOut;  // a second opening for reading, sharing everything, is refused
+    bool writes;         // a 3-byte write reached the file by the close
+    unsigned writeCalls; // write(2) calls that write made before the close
+    bool reads;          // a 1-byte read is answered (0 at the end counts)
+    bool operator==(const TSeen&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const TSeen& s) {
+    return out << "{emptied " << s.emptied << ", shut out " << s.othersShutOut << ", writes "
+               << s.writes << " in " << s.writeCalls << " calls, reads " << s.reads << "}";
+}
+
+TSeen Observe(TMMIOFile& file, const std::string& path, bool create) {
+    WriteWholeFile(path, "old!");
+    TSeen seen{};
+    EXPECT_EQ(OpenMessage(file, create), "");
+    EXPECT_TRUE(file.Opened());
+    seen.emptied = ReadWholeFile(path).empty();
+    TMMIOFile second;
+    second.SetFileName(path);
+    second.SetMode(false, maRead, msDenyNone);
+    const std::string refused = OpenMessage(second, false);
+    seen.othersShutOut = refused == "Sharing violation - file is in use.";
+    second.Close();
+    char byte = 0;
+    seen.reads = file.Read(&byte, 1) >= 0;
+    file.Seek(0);
+    {
+        TFaultInjector calls;
+        file.Write("abc", 3);
+        seen.writeCalls = calls.Count(TOsCall::Write);
+    }
+    try {
+        file.Close();
+    } catch (const EMMIOError&) {
+        // a write the opening could not take shows in the file below
+    }
+    seen.writes = ReadWholeFile(path).rfind("abc", 0) == 0;
+    return seen;
+}
+
+TEST(MMIOFile, TheModesReachTheSystem) {
     TTempDir dir;
     const std::string path = dir.Path("flags.tmp");
     struct Case {
+        const char* what;
         bool buffered;
         TMmioAccess access;
+        TMmioShare share;
         bool create;
-        std::uint32_t flags;
+        TSeen seen;
     };
     const Case cases[] = {
-        {true, maWrite, true, 0x11011},
-        {false, maWrite, true, 0x1011},
-        {true, maRead, false, 0x10010},
-        {false, maRead, false, 0x10},
+        // The run's four openings.
+        {"run, buffered write", true, maWrite, msExclusive, true, {true, true, true, 0, false}},
+        {"run, unbuffered write", false, maWrite, msExclusive, true, {true, true, true, 1, false}},
+        {"run, buffered read", true, maRead, msExclusive, false, {false, true, false, 0, true}},
+        {"run, unbuffered read", false, maRead, msExclusive, false, {false, true, false, 0, true}},
+        // Others a caller may choose.
+        {"read-write, deny none",
+         false,
+         maReadWrite,
+         msDenyNone,
+         false,
+         {false, false, true, 1, true}},
+        {"read, deny write", true, maRead, msDenyWrite, false, {false, false, false, 0, true}},
+        {"write, deny read", false, maWrite, msDenyRead, true, {true, true, true, 1, false}},
+        {"access 3 and share 5: read, compatible",
+         false,
+         static_cast<TMmioAccess>(3),
+         static_cast<TMmioShare>(5),
+         false,
+         {false, false, false, 0, true}},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
         TMMIOFile file;
         file.SetFileName(path);
-        file.SetMode(c.buffered, c.access, msExclusive);
-        EXPECT_EQ(OpenMessage(file, c.create), "");
-        EXPECT_EQ(file.OpenFlags(), c.flags);
-        EXPECT_TRUE(file.Opened());
-        // What the flags mean: exclusive, and buffered writes wait for the close.
-        TMMIOFile second;
-        second.SetFileName(path);
-        second.SetMode(false, maRead, msDenyNone);
-        EXPECT_EQ(OpenMessage(second, false), "Sharing violation - file is in use.");
-        if (c.access == maWrite) {
-            TFaultInjector calls;
-            EXPECT_EQ(file.Write("abc", 3), 3);
-            EXPECT_EQ(calls.Count(TOsCall::Write), c.buffered ? 0u : 1u);
-        }
-        file.Close();
+        file.SetMode(c.buffered, c.access, c.share);
+        EXPECT_EQ(Observe(file, path, c.create), c.seen);
     }
 }
 
@@ -72,23 +124,15 @@ TEST(MMIOFile, SetFileNameDefaultsAndOddModes) {
     EXPECT_TRUE(file.Buffered());
     const MMIOINFO* info = file.Info();
     ASSERT_NE(info, nullptr);
-    file.SetMode(false, maRead, msDenyNone);
-    EXPECT_EQ(OpenMessage(file, true), "");
-    EXPECT_EQ(file.OpenFlags(), 0x1040u);
-    file.Close();
+    // The defaults: buffered, read-write, exclusive.
+    EXPECT_EQ(Observe(file, dir.Path("a.tmp"), true), (TSeen{true, true, true, 0, true}));
     // A second name: the same record, zeroed again, and the defaults once more.
+    file.SetMode(false, maRead, msDenyNone);
     file.SetFileName(dir.Path("b.tmp"));
     EXPECT_EQ(file.Info(), info);
     EXPECT_EQ(file.Info()->hmmio, nullptr);
     EXPECT_EQ(OpenMessage(file, false), "File not found - could not be opened (mmio error 257).");
-    EXPECT_EQ(OpenMessage(file, true), "");
-    EXPECT_EQ(file.OpenFlags(), 0x11012u);
-    file.Close();
-    // Access 3 and share 5 add no bits.
-    file.SetMode(false, static_cast<TMmioAccess>(3), static_cast<TMmioShare>(5));
-    EXPECT_EQ(OpenMessage(file, false), "");
-    EXPECT_EQ(file.OpenFlags(), 0u);
-    file.Close();
+    EXPECT_EQ(Observe(file, dir.Path("b.tmp"), true), (TSeen{true, true, true, 0, true}));
 }
 
 TEST(MMIOFile, OpenMessagesForEveryKnownCode) {

@@ -47,15 +47,54 @@ protected:
     TPlainFileRec File{};
 };
 
-TEST_F(PlainFileTest, RecordLayoutAndStates) {
-    EXPECT_EQ(offsetof(TPlainFileRec, Handle), 0u);
-    EXPECT_LT(offsetof(TPlainFileRec, State), offsetof(TPlainFileRec, RecordSize));
-    EXPECT_LT(offsetof(TPlainFileRec, RecordSize), offsetof(TPlainFileRec, FileName));
-    EXPECT_EQ(sizeof(File.FileName), 260u);
-    EXPECT_EQ(FileMode, 2); // the runtime's start value
-    Assign(File, Dir.Path("a"));
-    EXPECT_EQ(File.State, psClosed);
-    EXPECT_STREQ(File.FileName, Dir.Path("a").c_str());
+TEST_F(PlainFileTest, WhatEachStateOfARecordAllows) {
+    const std::string path = Dir.Path("a");
+    WriteWholeFile(path, "abcd");
+    TPlainFileRec never{}; // never assigned
+    char buffer[4] = {};
+    struct Step {
+        const char* what;
+        std::function<void()> action;
+        std::int32_t code;
+    };
+    const Step steps[] = {
+        {"Reset of a record never assigned", [&] { Reset(never, 1); }, ioNotAssigned},
+        {"Close of a record never assigned", [&] { Close(never); }, ioNotOpen},
+        {"Assign", [&] { Assign(File, path); }, 0},
+        {"read while closed", [&] { BlockRead(File, buffer, 1); }, ioNotOpen},
+        {"Close while closed", [&] { Close(File); }, ioNotOpen},
+        {"Reset with FileMode 2, read-write", [&] { Reset(File, 1); }, 0},
+        {"read", [&] { BlockRead(File, buffer, 4); }, 0},
+        {"write", [&] { BlockWrite(File, "wxyz", 4); }, 0},
+        {"Close", [&] { Close(File); }, 0},
+        {"FileMode 0, read-only: Reset", [&] { FileMode = 0, Reset(File, 1); }, 0},
+        {"write on a read-only opening", [&] { BlockWrite(File, "x", 1); }, ioNotOpen},
+        {"FileMode 1, write-only: Reset", [&] { FileMode = 1, Reset(File, 1); }, 0},
+        {"read on a write-only opening", [&] { BlockRead(File, buffer, 1); }, ioNotOpen},
+        {"Close at last", [&] { Close(File); }, 0},
+    };
+    for (const Step& s : steps) {
+        SCOPED_TRACE(s.what);
+        s.action();
+        EXPECT_EQ(TakeLastIoError(), s.code);
+    }
+    EXPECT_EQ(std::string(buffer, 4), "abcd");
+    EXPECT_EQ(ReadWholeFile(path), "abcdwxyz");
+
+    // The name is kept whole or not at all: 259 bytes name a file, 260 name none.
+    const std::string base = Dir.Path("");
+    for (std::size_t length : {259u, 260u}) {
+        SCOPED_TRACE(length);
+        const std::string name = base + std::string(length - base.size(), 'n');
+        Assign(File, name);
+        Rewrite(File, 1);
+        EXPECT_EQ(TakeLastIoError(),
+                  length == 259 ? 0 : static_cast<std::int32_t>(ERROR_PATH_NOT_FOUND));
+        EXPECT_EQ(Exists(name), length == 259);
+        if (length == 259) {
+            Close(File);
+        }
+    }
 }
 
 TEST_F(PlainFileTest, RewriteSeekAndWriteExtendTheFile) {
@@ -249,14 +288,17 @@ TEST_F(PlainFileTest, EachTransferIsOneSystemCall) {
     EXPECT_EQ(written, 64);
     EXPECT_EQ(faults.Count(TOsCall::Write), 1u);
     EXPECT_EQ(faults.TotalCount(), 1u);
-    // A short write with a count is no error (the caller must look); without one it is 101.
+    // A short count of the system is finished by a second call: the whole block lands.
     faults.ShortenNth(TOsCall::Write, 1, 6);
     BlockWrite(File, block, 4, written);
-    EXPECT_EQ(written, 1);
+    EXPECT_EQ(written, 4);
+    EXPECT_EQ(faults.Count(TOsCall::Write), 3u);
     EXPECT_EQ(Raised(), "");
+    // A write that stops short for good is the system's error, with or without a count.
     faults.ShortenNth(TOsCall::Write, 1, 2);
+    faults.FailNth(TOsCall::Write, 2, ENOSPC);
     BlockWrite(File, block, 1);
-    EXPECT_EQ(Raised(), "Zu wenig Speicherplatz");
+    EXPECT_EQ(Raised(), "E/A-Fehler 112");
     // A full disk comes back as the system's code.
     faults.FailNth(TOsCall::Write, 1, ENOSPC);
     BlockWrite(File, block, 1, written);

@@ -3,16 +3,22 @@
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/FaultSweep.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <gtest/gtest.h>
+#include <set>
 
 namespace {
 
 using orvane::platform::TFaultInjector;
 using orvane::platform::TOsCall;
 using orvane::testing::Exists;
+using orvane::testing::ReadWholeFile;
+using orvane::testing::SweepEveryCall;
+using orvane::testing::TOutcome;
 using orvane::testing::TTempDir;
 using orvane::testing::WriteWholeFile;
 
@@ -122,29 +128,198 @@ TEST(FaultInjection, OpenCloseDeleteAndSpaceFaults) {
     VirtualFree(memory, 0, MEM_RELEASE);
 }
 
-TEST(FaultInjection, ShortTransfersArriveAsShortCounts) {
+TEST(FaultInjection, ShortCountsOnRegularFilesAreFinished) {
     TTempDir dir;
     const std::string path = dir.Path("s.tmp");
-    HANDLE h = OpenRW(path, CREATE_ALWAYS);
-    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    WriteWholeFile(path, "abcdefghij");
+    struct Case {
+        const char* what;
+        bool write;
+        size_t shortTo; // the first call moves this much
+        int thenFail;   // errno of the call after it, 0: none
+        BOOL ok;
+        DWORD done;
+        unsigned calls;
+        DWORD code;
+    };
+    const Case cases[] = {
+        {"write cut short", true, 3, 0, TRUE, 10, 2, 0},
+        {"read cut short", false, 1, 0, TRUE, 10, 2, 0},
+        {"write cut short, then the disk is full", true, 3, ENOSPC, FALSE, 3, 2, ERROR_DISK_FULL},
+        {"read cut short, then a device error", false, 4, EIO, FALSE, 4, 2, ERROR_IO_DEVICE},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        HANDLE h = OpenRW(path, OPEN_EXISTING);
+        ASSERT_NE(h, INVALID_HANDLE_VALUE);
+        char buffer[10] = {};
+        DWORD done = 12345;
+        TOsCall call = c.write ? TOsCall::Write : TOsCall::Read;
+        BOOL ok;
+        {
+            TFaultInjector faults;
+            faults.ShortenNth(call, 1, c.shortTo);
+            if (c.thenFail != 0) {
+                faults.FailNth(call, 2, c.thenFail);
+            }
+            SetLastError(0);
+            ok = c.write ? WriteFile(h, "0123456789", 10, &done, nullptr)
+                         : ReadFile(h, buffer, 10, &done, nullptr);
+            EXPECT_EQ(faults.Count(call), c.calls);
+        }
+        EXPECT_EQ(ok, c.ok);
+        EXPECT_EQ(done, c.done);
+        if (c.code != 0) {
+            EXPECT_EQ(GetLastError(), c.code);
+        }
+        // The file pointer stands after what was moved, and only that was moved.
+        EXPECT_EQ(SetFilePointer(h, 0, nullptr, FILE_CURRENT), c.done);
+        if (c.write) {
+            EXPECT_EQ(ReadWholeFile(path).substr(0, c.done), std::string("0123456789", c.done));
+            WriteWholeFile(path, "abcdefghij");
+        } else {
+            EXPECT_EQ(std::string(buffer, done), std::string("abcdefghij", c.done));
+        }
+        CloseHandle(h);
+    }
+
+    // A pipe gives what one call gives, as on Windows.
+    const std::string fifo = dir.Path("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    HANDLE pipe = OpenRW(fifo, OPEN_EXISTING);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
     TFaultInjector faults;
     faults.ShortenNth(TOsCall::Write, 1, 3);
     DWORD done = 0;
-    EXPECT_TRUE(WriteFile(h, "0123456789", 10, &done, nullptr));
+    EXPECT_TRUE(WriteFile(pipe, "0123456789", 10, &done, nullptr));
     EXPECT_EQ(done, 3u);
-    EXPECT_EQ(faults.Count(TOsCall::Write), 1u); // one call, not a loop that hides it
-    SetFilePointer(h, 0, nullptr, FILE_BEGIN);
-    faults.ShortenNth(TOsCall::Read, 1, 1);
-    char buffer[10];
-    EXPECT_TRUE(ReadFile(h, buffer, 10, &done, nullptr));
-    EXPECT_EQ(done, 1u);
-    // A persistent fault strikes every call from the nth on.
-    faults.FailNth(TOsCall::Write, 2, ENOSPC, true);
-    EXPECT_TRUE(WriteFile(h, "a", 1, &done, nullptr));
-    EXPECT_FALSE(WriteFile(h, "b", 1, &done, nullptr));
-    EXPECT_FALSE(WriteFile(h, "c", 1, &done, nullptr));
-    EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
-    CloseHandle(h);
+    EXPECT_EQ(faults.Count(TOsCall::Write), 1u);
+    CloseHandle(pipe);
+}
+
+TEST(FaultInjection, EveryCallHasItsOwnName) {
+    using orvane::platform::OsCallKinds;
+    using orvane::platform::OsCallName;
+    const std::pair<TOsCall, std::string> known[] = {
+        {TOsCall::Open, "open"},       {TOsCall::Fdatasync, "fdatasync"},
+        {TOsCall::Munlock, "munlock"}, {TOsCall::Getcwd, "getcwd"},
+        {TOsCall::Fcntl, "fcntl"},     {TOsCall::IoprioSet, "ioprio_set"},
+    };
+    for (const auto& [call, name] : known) {
+        EXPECT_EQ(OsCallName(call), name);
+    }
+    std::set<std::string> names;
+    for (std::size_t k = 0; k < OsCallKinds; ++k) {
+        names.insert(OsCallName(static_cast<TOsCall>(k)));
+    }
+    EXPECT_EQ(names.size(), OsCallKinds);
+    EXPECT_EQ(names.count("?"), 0u);
+}
+
+TEST(FaultInjection, CountersSeeDescriptorsAndMappingsLeftOpen) {
+    TTempDir dir;
+    const std::string path = dir.Path("c.tmp");
+    WriteWholeFile(path, "0123456789");
+    TFaultInjector faults;
+    HANDLE h = OpenRW(path, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(faults.OpenDescriptors(), 1);
+    const std::string second = dir.Path("d.tmp");
+    WriteWholeFile(second, "x");
+    HMMIO mmio = mmioOpenA(const_cast<char*>(second.c_str()), nullptr,
+                           MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYNONE);
+    ASSERT_NE(mmio, nullptr);
+    void* memory = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
+    ASSERT_NE(memory, nullptr);
+    EXPECT_EQ(faults.OpenDescriptors(), 2);
+    EXPECT_EQ(faults.LiveMappings(), 2); // mmio's buffer and the pages
+    WIN32_FIND_DATAA found{};
+    HANDLE find = FindFirstFileA(dir.Path("*.tmp").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(faults.OpenDescriptors(), 2); // the directory was read and closed at once
+    FindClose(find);
+
+    faults.FailNth(TOsCall::Close, 1, EIO); // a failed close still releases
+    EXPECT_FALSE(CloseHandle(h));
+    EXPECT_EQ(faults.OpenDescriptors(), 1);
+    EXPECT_EQ(mmioClose(mmio, 0), MMSYSERR_NOERROR);
+    EXPECT_EQ(faults.OpenDescriptors(), 0);
+    EXPECT_EQ(faults.LiveMappings(), 1);
+    faults.FailNth(TOsCall::Munmap, 1, EINVAL); // a failed unmapping keeps the mapping
+    EXPECT_FALSE(VirtualFree(memory, 0, MEM_RELEASE));
+    EXPECT_EQ(faults.LiveMappings(), 1);
+    EXPECT_TRUE(VirtualFree(memory, 0, MEM_RELEASE));
+    EXPECT_EQ(faults.LiveMappings(), 0);
+}
+
+// A caller's round of the file calls: every fault in it is reported or leaves the results
+// right, and none leaves a descriptor or mapping behind.
+TEST(FaultInjection, ASweepOfEveryCallLeavesNothingBehind) {
+    TTempDir dir;
+    const std::string path = dir.Path("sweep.tmp");
+    const std::string other = dir.Path("other.tmp");
+    WriteWholeFile(other, "other");
+    const auto scenario = [&]() -> TOutcome {
+        std::remove(path.c_str());
+        bool reported = false;
+        bool wrong = false;
+        const auto check = [&](bool ok) {
+            reported = reported || !ok;
+            return ok;
+        };
+        HANDLE h = OpenRW(path, CREATE_ALWAYS);
+        if (check(h != INVALID_HANDLE_VALUE)) {
+            DWORD done = 0;
+            char buffer[10] = {};
+            if (check(WriteFile(h, "0123456789", 10, &done, nullptr) != 0)) {
+                wrong = wrong || done != 10;
+                if (check(SetFilePointer(h, 2, nullptr, FILE_BEGIN) == 2) &&
+                    check(ReadFile(h, buffer, 10, &done, nullptr) != 0)) {
+                    wrong = wrong || std::string(buffer, done) != "23456789";
+                }
+                if (check(SetFilePointer(h, 5, nullptr, FILE_BEGIN) == 5) &&
+                    check(SetEndOfFile(h) != 0) && check(FlushFileBuffers(h) != 0)) {
+                    const DWORD size = GetFileSize(h, nullptr);
+                    wrong = wrong || (check(size != INVALID_FILE_SIZE) && size != 5);
+                }
+            }
+            check(CloseHandle(h) != 0);
+        }
+        HMMIO mmio = mmioOpenA(const_cast<char*>(other.c_str()), nullptr,
+                               MMIO_READ | MMIO_ALLOCBUF | MMIO_DENYNONE);
+        if (check(mmio != nullptr)) {
+            char buffer[8] = {};
+            const LONG got = mmioRead(mmio, buffer, 8);
+            wrong = wrong ||
+                    (check(got >= 0) && std::string(buffer, static_cast<size_t>(got)) != "other");
+            check(mmioClose(mmio, 0) == MMSYSERR_NOERROR);
+        }
+        void* memory = VirtualAlloc(nullptr, 4096, MEM_COMMIT, PAGE_READWRITE);
+        if (check(memory != nullptr)) {
+            if (VirtualLock(memory, 4096)) {
+                check(VirtualUnlock(memory, 4096) != 0);
+            }
+            if (!check(VirtualFree(memory, 0, MEM_RELEASE) != 0)) {
+                VirtualFree(memory, 0, MEM_RELEASE); // as a caller would: the pages are still there
+            }
+        }
+        WIN32_FIND_DATAA found{};
+        HANDLE find = FindFirstFileA(dir.Path("o*.tmp").c_str(), &found);
+        if (check(find != INVALID_HANDLE_VALUE)) {
+            wrong = wrong || std::string(found.cFileName) != "other.tmp";
+            FindClose(find);
+        }
+        const DWORD attributes = GetFileAttributesA(other.c_str());
+        wrong = wrong || (check(attributes != INVALID_FILE_ATTRIBUTES) &&
+                          attributes != FILE_ATTRIBUTE_NORMAL);
+        if (Exists(path)) {
+            const bool deleted = check(DeleteFileA(path.c_str()) != 0);
+            wrong = wrong || (deleted && Exists(path));
+        }
+        return wrong ? TOutcome::Wrong : (reported ? TOutcome::Reported : TOutcome::Correct);
+    };
+    EXPECT_GT(SweepEveryCall(scenario), 20u);
+    std::remove(path.c_str());
 }
 
 } // namespace

@@ -18,7 +18,10 @@ std::string CurrentDirectory() {
 
 TEST(System, FullPathNamesAndTheCurrentDirectory) {
     TTempDir dir;
+    TTempDir home; // a known start: the directory the tests began in may be gone by now
+    ASSERT_TRUE(SetCurrentDirectoryA(home.Dir().c_str()));
     const std::string before = CurrentDirectory();
+    EXPECT_EQ(before, home.Dir());
     ASSERT_TRUE(SetCurrentDirectoryA(dir.Dir().c_str()));
     EXPECT_EQ(CurrentDirectory(), dir.Dir());
 
