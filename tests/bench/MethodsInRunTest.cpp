@@ -226,10 +226,29 @@ TEST_F(MethodsInRunTest, AFaultAtEveryKindOfSystemCallLeavesNoFile) {
                                  << "call " << platform::OsCallName(kind) << " number " << n);
                     TRecordingHost host = Host(method, ticked, ticked);
                     TBenchmarkRun run;
+                    TRunOutcome outcome{};
                     {
                         TFaultInjector faults;
                         faults.FailNth(kind, n, EIO);
-                        run.Execute(host);
+                        outcome = run.Execute(host);
+                        // Nothing of the run stays open or mapped, whatever failed.
+                        EXPECT_EQ(faults.OpenDescriptors(), 0);
+                        if (kind != TOsCall::Munmap) { // a refused unmap keeps its mapping
+                            EXPECT_EQ(faults.LiveMappings(), 0);
+                        }
+                    }
+                    // Either the fault was tolerated and every row stands, or it was shown.
+                    const bool shown = std::any_of(
+                        host.Events.begin(), host.Events.end(),
+                        [](const std::string& e) { return e.rfind("failure ", 0) == 0; });
+                    if (outcome == TRunOutcome::Completed) {
+                        EXPECT_FALSE(shown);
+                        EXPECT_EQ(host.WriteRows.size(), 11u);
+                        EXPECT_EQ(host.ReadRows.size(), 11u);
+                    } else {
+                        EXPECT_TRUE(shown || outcome == TRunOutcome::NotEnoughSpace ||
+                                    outcome == TRunOutcome::FileExists)
+                            << static_cast<int>(outcome);
                     }
                     if (std::count(host.Events.begin(), host.Events.end(), "lock") == 1) {
                         EXPECT_EQ(host.Events.back(), "unlock");
