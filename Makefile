@@ -7,7 +7,7 @@ CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure
 PREFIX ?= /usr/local
 
-.PHONY: all deps build run test install uninstall package check-install bench screenshot \
+.PHONY: all deps configure build lint run test install uninstall package check-install bench screenshot \
 	windows-check clean
 
 all: build
@@ -15,10 +15,16 @@ all: build
 deps:
 	@scripts/install-deps.sh
 
-$(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS)
+# Configures when the build folder is new or CMAKE_FLAGS differ from the last configure's
+# (options set before stay in CMake's cache until set again).
+configure: deps
+	@if [ ! -f $(BUILD)/build.ninja ] || \
+		[ "$$(cat $(BUILD)/.cmake-flags 2>/dev/null)" != "$(CMAKE_FLAGS)" ]; then \
+		cmake -S . -B $(BUILD) -G Ninja $(CMAKE_FLAGS) && \
+		printf '%s' "$(CMAKE_FLAGS)" > $(BUILD)/.cmake-flags; \
+	fi
 
-build: deps $(BUILD)/build.ninja
+build: configure
 	cmake --build $(BUILD)
 
 run: build
@@ -65,6 +71,14 @@ bench:
 screenshot: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -R RendersTheStartingWindow --output-on-failure
 	cp $(BUILD)/window.png docs/window.png
+
+# The formatting of every source, and clang-tidy over the Qt-free libraries (its checks in
+# .clang-tidy); both fail on any finding.
+lint: configure
+	@scripts/install-deps.sh clang-format clang-tidy
+	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
+	run-clang-tidy -p $(BUILD) -quiet \
+		$$(git ls-files 'platform/*.cpp' 'fileio/*.cpp' 'bench/*.cpp' 'cli/*.cpp' | grep -v ApiCheck)
 
 # Cross-compiles the Qt-free libraries against the real Windows API (not part of `test`).
 windows-check:

@@ -77,7 +77,9 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
         // What failed in the clean-up after it goes with it, not in its place.
         std::string text = error.what();
         for (const std::string& later : TakeSecondaryErrors()) {
-            text = ExceptionBoxText(text) + "\rAfterwards: " + later;
+            text = ExceptionBoxText(text);
+            text += "\rAfterwards: ";
+            text += later;
         }
         host.ReportFailure(Exception(text));
         host.Unlock();

@@ -34,7 +34,8 @@ TShownRow ShownRow(const TResultRow& row, std::string_view decimalSeparator) {
     // The duration shown keeps whole milliseconds; nothing is dropped, however long.
     const std::int64_t milliseconds =
         std::llround(static_cast<double>(row.Elapsed().count()) / 1e6);
-    shown.DurationSeconds = static_cast<float>(static_cast<double>(milliseconds / 1000) +
+    const std::int64_t wholeSeconds = milliseconds / 1000;
+    shown.DurationSeconds = static_cast<float>(static_cast<double>(wholeSeconds) +
                                                static_cast<double>(milliseconds % 1000) / 1000.0);
     shown.Duration = FormatFixed(shown.DurationSeconds, decimalSeparator);
 

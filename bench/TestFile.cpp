@@ -41,7 +41,10 @@ std::string UniqueDefaultTestFileName(double now, const std::string& directory) 
     std::string name = DefaultTestFileName(now);
     for (int k = 0; k < NameAttempts; ++k) {
         name = DefaultTestFileName((start + k) / MillisecondsPerDay);
-        if (CheckTestFileName(directory + "/" + name).State != TNameState::Taken) {
+        std::string path = directory;
+        path += "/";
+        path += name;
+        if (CheckTestFileName(path).State != TNameState::Taken) {
             break;
         }
     }

@@ -63,7 +63,7 @@ std::string FormatBytes(std::uint64_t bytes) {
     char text[64];
     if (bytes < 1024) {
         std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    } else if (bytes < 1024 * 1024) {
+    } else if (bytes < 1024ull * 1024) {
         std::snprintf(text, sizeof text, "%.0f KiB", static_cast<double>(bytes) / 1024);
     } else if (bytes < 1024ull * 1024 * 1024) {
         std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / 1048576);

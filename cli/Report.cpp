@@ -119,7 +119,8 @@ bool IsValidUtf8(const std::string& text) {
 std::string Hex(const std::string& bytes) {
     static const char digits[] = "0123456789abcdef";
     std::string hex;
-    for (unsigned char byte : bytes) {
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
         hex += digits[byte >> 4];
         hex += digits[byte & 15];
     }

@@ -19,8 +19,9 @@ int DayNumber(int year, unsigned month, unsigned day) {
 }
 
 TDateTime EncodeDateTime(const TDateTimeFields& f) {
-    const std::int64_t milliseconds =
-        std::int64_t{f.Hour} * 3600000 + f.Minute * 60000 + f.Second * 1000 + f.Millisecond;
+    const std::int64_t milliseconds = std::int64_t{f.Hour} * 3600000 +
+                                      std::int64_t{f.Minute} * 60000 +
+                                      std::int64_t{f.Second} * 1000 + f.Millisecond;
     return DayNumber(f.Year, f.Month, f.Day) +
            static_cast<double>(milliseconds) / MillisecondsPerDay;
 }

@@ -356,7 +356,9 @@ TEST(Files, CreatingNeverFollowsALinkAndIdentityNamesTheFile) {
     for (DWORD disposition : {CREATE_ALWAYS, OPEN_ALWAYS, TRUNCATE_EXISTING, CREATE_NEW}) {
         SCOPED_TRACE(disposition);
         const DWORD code = OpenError(link, ReadWrite, 0, disposition);
-        EXPECT_TRUE(code == ERROR_ACCESS_DENIED || (disposition == CREATE_NEW && code == ERROR_FILE_EXISTS)) << code;
+        EXPECT_TRUE(code == ERROR_ACCESS_DENIED ||
+                    (disposition == CREATE_NEW && code == ERROR_FILE_EXISTS))
+            << code;
     }
     EXPECT_EQ(ReadWholeFile(victim), "precious");
     // Reading an existing file through a link still works, as on Windows.
@@ -365,7 +367,8 @@ TEST(Files, CreatingNeverFollowsALinkAndIdentityNamesTheFile) {
     // Two handles on one file give the same identity; another file another one. A handle
     // that moves no data opens beside an exclusive one.
     HANDLE exclusive = Open(victim, ReadWrite, 0, OPEN_EXISTING);
-    HANDLE probe = Open(victim, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
+    HANDLE probe =
+        Open(victim, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, OPEN_EXISTING);
     ASSERT_NE(probe, INVALID_HANDLE_VALUE);
     BY_HANDLE_FILE_INFORMATION a{}, b{}, c{};
     ASSERT_TRUE(GetFileInformationByHandle(exclusive, &a));
