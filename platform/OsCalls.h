@@ -52,7 +52,9 @@ namespace orvane::platform {
     X(Setpriority, setpriority, int, int, id_t, int)                                               \
     X(IoprioSet, ioprio_set, int, int, int, int)                                                   \
     X(Getrlimit, getrlimit, int, int, struct rlimit*)                                              \
-    X(Prctl, prctl, int, int, unsigned long)
+    X(Prctl, prctl, int, int, unsigned long)                                                       \
+    X(Fsetxattr, fsetxattr, int, int, const char*, const void*, size_t, int)                       \
+    X(Lgetxattr, lgetxattr, ssize_t, const char*, const char*, void*, size_t)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {

@@ -14,6 +14,7 @@
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/xattr.h>
 #include <type_traits>
 #include <unistd.h>
 #include <vector>
@@ -52,12 +53,14 @@ using ::close;
 using ::closedir;
 using ::fdatasync;
 using ::flock;
+using ::fsetxattr;
 using ::fstat;
 using ::fstatfs;
 using ::fsync;
 using ::ftruncate;
 using ::futimens;
 using ::getcwd;
+using ::lgetxattr;
 using ::lseek;
 using ::lstat;
 using ::mlock;
