@@ -31,20 +31,28 @@ int ChildStatus(const std::function<int()>& body) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1000 + WTERMSIG(status);
 }
 
+// Creates a new file at `name` and arms its removal, as a run does with its test file.
+bool CreateAndArm(const std::string& name) {
+    HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info)) {
+        return false;
+    }
+    ArmAbortRemoval(name, info.dwVolumeSerialNumber,
+                    (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+    return true;
+}
+
 TEST(StopSignals, TheFirstStopsTheSecondEndsAtOnceAndTakesOnlyTheArmedFile) {
     for (int first : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
         SCOPED_TRACE(first);
         TTempDir dir;
         const std::string name = dir.Path("armed.tmp");
         const int status = ChildStatus([&] {
-            HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
-            BY_HANDLE_FILE_INFORMATION info{};
-            if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info)) {
+            if (!CreateAndArm(name)) {
                 return 1;
             }
-            ArmAbortRemoval(name, info.dwVolumeSerialNumber,
-                            (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
             InstallStopSignals();
             ::raise(first);
             // Taken in, not acted on: the run stops at its next message point.
@@ -69,14 +77,9 @@ TEST(StopSignals, ASecondSignalSparesAFileThatIsNoLongerTheRunsOwn) {
     const std::string users = dir.Path("users");
     testing::WriteWholeFile(users, "keep");
     const int status = ChildStatus([&] {
-        HANDLE file = CreateFileA(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr);
-        BY_HANDLE_FILE_INFORMATION info{};
-        if (file == INVALID_HANDLE_VALUE || !GetFileInformationByHandle(file, &info)) {
+        if (!CreateAndArm(name)) {
             return 1;
         }
-        ArmAbortRemoval(name, info.dwVolumeSerialNumber,
-                        (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
         ::unlink(name.c_str());
         if (::link(users.c_str(), name.c_str()) != 0) {
             return 2;
