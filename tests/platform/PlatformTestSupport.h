@@ -2,6 +2,8 @@
 // running a check in a child process, optionally as the unprivileged "nobody" user.
 #pragma once
 
+#include "platform/Win32.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +18,14 @@
 namespace orvane::testing {
 
 inline constexpr uid_t NobodyId = 65534;
+
+inline constexpr DWORD ReadWrite = GENERIC_READ | GENERIC_WRITE;
+
+// CreateFileA with the arguments the tests vary.
+inline HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                   DWORD flags = FILE_ATTRIBUTE_NORMAL) {
+    return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
+}
 
 class TTempDir {
 public:

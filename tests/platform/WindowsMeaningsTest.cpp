@@ -23,12 +23,8 @@ using orvane::testing::ReadWholeFile;
 using orvane::testing::TTempDir;
 using orvane::testing::WriteWholeFile;
 
-constexpr DWORD ReadWrite = GENERIC_READ | GENERIC_WRITE;
-
-HANDLE Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-            DWORD flags = FILE_ATTRIBUTE_NORMAL) {
-    return CreateFileA(path.c_str(), access, share, nullptr, disposition, flags, nullptr);
-}
+using orvane::testing::Open;
+using orvane::testing::ReadWrite;
 
 TEST(WindowsMeanings, CreateAlwaysEmptiesAnExistingFileWhateverTheAccess) {
     TTempDir dir;
