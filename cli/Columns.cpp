@@ -1,7 +1,6 @@
 // The row columns.
 #include "cli/Columns.h"
 
-#include <array>
 #include <cstdio>
 
 namespace orvane::cli {
@@ -18,7 +17,7 @@ std::string ShownThroughput(const TResultRow& row) {
     return ShownRow(row, ".").Throughput;
 }
 
-const std::array<TColumn, 7> Columns = {{
+const TColumn Columns[] = {
     {"pass",
      [](const TResultRow& r) -> TCell {
          return std::string(r.Pass == TResultList::Write ? "write" : "read");
@@ -36,7 +35,7 @@ const std::array<TColumn, 7> Columns = {{
      "Duration (s)", 12, ShownDuration},
     {"throughput_kib_per_s", [](const TResultRow& r) -> TCell { return r.KiBPerSecond(); }, 2,
      "Throughput (KB/s)", 17, ShownThroughput},
-}};
+};
 
 } // namespace
 
