@@ -94,8 +94,8 @@ void CleanUp(TIteration&, TMethodState& state) noexcept {
 
 } // namespace
 
-const TMethodOps FileMethodOps = {"File",      "file",        false,          NewState,
-                                  PrepareOpen, PrepareExtend, ReopenForWrite, WritePass,
-                                  ClosePass,   OpenForRead,   ReadPass,       CleanUp};
+extern const TMethodOps FileMethodOps = {"File",      "file",        false,          NewState,
+                                         PrepareOpen, PrepareExtend, ReopenForWrite, WritePass,
+                                         ClosePass,   OpenForRead,   ReadPass,       CleanUp};
 
 } // namespace orvane

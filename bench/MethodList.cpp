@@ -3,13 +3,18 @@
 
 #include "fileio/Exception.h"
 
-#include <array>
+#include <iterator>
 
 namespace orvane {
 
+// Each method's table, in a file of its own.
+extern const TMethodOps FileMethodOps;
+extern const TMethodOps MmioMethodOps;
+extern const TMethodOps Win32MethodOps;
+
 namespace {
 
-const std::array<const TMethodOps*, 3> MethodList = {
+const TMethodOps* const MethodList[] = {
     &FileMethodOps,
     &MmioMethodOps,
     &Win32MethodOps,
@@ -23,7 +28,7 @@ std::span<const TMethodOps* const> Methods() {
 
 const TMethodOps& MethodOps(TAccessMethod method) {
     const auto index = static_cast<std::size_t>(method);
-    if (index >= MethodList.size()) {
+    if (index >= std::size(MethodList)) {
         throw Exception("Unknown access method " + std::to_string(index));
     }
     return *MethodList[index];

@@ -2,7 +2,7 @@
 // method, whether the "buffered" boxes apply to it, a factory for the state it keeps for
 // one iteration, and one operation per phase of an iteration. The timed passes are whole
 // functions, so the block call inside them is inlined rather than made through a pointer
-// per block. A new method is a file with its table and one line in the list of Methods().
+// per block. A new method is a file with its table and its two lines in MethodList.cpp.
 #pragma once
 
 #include "bench/AccessMethod.h"
@@ -58,10 +58,6 @@ std::span<const TMethodOps* const> Methods();
 
 // Raises for an index past the list.
 const TMethodOps& MethodOps(TAccessMethod method);
-
-extern const TMethodOps FileMethodOps;
-extern const TMethodOps MmioMethodOps;
-extern const TMethodOps Win32MethodOps;
 
 // The method's own state, as each method's phases see it.
 template <typename TState> TState& StateOf(TMethodState& state) {

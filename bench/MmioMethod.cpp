@@ -90,7 +90,7 @@ void CleanUp(TIteration&, TMethodState& state) noexcept {
 
 } // namespace
 
-const TMethodOps MmioMethodOps = {
+extern const TMethodOps MmioMethodOps = {
     "mmio",           "mmio",    true,      NewState,    PrepareOpen, PrepareExtend,
     CreateForWriting, WritePass, ClosePass, OpenForRead, ReadPass,    CleanUp};
 

@@ -88,8 +88,8 @@ void CleanUp(TIteration&, TMethodState& state) noexcept {
 
 } // namespace
 
-const TMethodOps Win32MethodOps = {"Win32",     "win32",       true,           NewState,
-                                   PrepareOpen, PrepareExtend, OpenForWriting, WritePass,
-                                   ClosePass,   OpenForRead,   ReadPass,       CleanUp};
+extern const TMethodOps Win32MethodOps = {"Win32",     "win32",       true,           NewState,
+                                          PrepareOpen, PrepareExtend, OpenForWriting, WritePass,
+                                          ClosePass,   OpenForRead,   ReadPass,       CleanUp};
 
 } // namespace orvane
