@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QPalette>
 #include <QStandardPaths>
 #include <QStyleFactory>
 
@@ -60,7 +61,14 @@ QFont ClassicBoldFont(int pixelSize) {
 QFont ApplyClassicLook(QApplication& application) {
     if (QStyle* style = QStyleFactory::create(QString::fromLatin1(StyleName))) {
         application.setStyle(style);
-        application.setPalette(style->standardPalette());
+        QPalette palette = style->standardPalette();
+        // Qt's light blue selection is not the classic one, and under the gauge's inverse
+        // text (its exact complement) it leaves no contrast to read.
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            palette.setColor(group, QPalette::Highlight, ClassicHighlight);
+            palette.setColor(group, QPalette::HighlightedText, Qt::white);
+        }
+        application.setPalette(palette);
     }
     const QFont font = ClassicFont();
     application.setFont(font);

@@ -1,7 +1,9 @@
-// The classic look of the window: Qt's "Windows" style with its standard palette, the
-// MS Sans Serif 8 pt metrics, and track bars with a thumb of a given length.
+// The classic look of the window: Qt's "Windows" style with its standard palette and the
+// classic navy selection, the MS Sans Serif 8 pt metrics, and track bars with a thumb of a
+// given length.
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QProxyStyle>
 
@@ -17,6 +19,9 @@ QFont ClassicFont();
 
 // The bold texts' font, at 11 pixels (8 point) unless told otherwise.
 QFont ClassicBoldFont(int pixelSize = 11);
+
+// The classic selection colour, navy: the gauge's fill and the list views' selection.
+inline const QColor ClassicHighlight{0x00, 0x00, 0x80};
 
 // Dark grey, red, green and blue all 64, of the run display's texts.
 inline const QColor DarkGrey{64, 64, 64};

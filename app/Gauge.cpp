@@ -5,11 +5,32 @@
 #include "app/GaugeAccessible.h"
 
 #include <QAccessible>
-#include <QImage>
+#include <QPaintEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 
 namespace orvane {
+
+namespace {
+
+const QString WidestText = QStringLiteral("100%");
+
+// "0%" to "100%", made once, so that painting one makes no string.
+const QString& PercentText(int percent) {
+    static const auto texts = [] {
+        std::array<QString, 101> made;
+        for (int p = 0; p <= 100; ++p) {
+            made[static_cast<std::size_t>(p)] = QStringLiteral("%1%").arg(p);
+        }
+        return made;
+    }();
+    return texts[static_cast<std::size_t>(std::clamp(percent, 0, 100))];
+}
+
+} // namespace
 
 TGauge::TGauge(QWidget* parent) : QWidget(parent) {
     InstallGaugeAccessibleFactory();
@@ -26,6 +47,10 @@ int TGauge::ComputePercent() const {
     return static_cast<int>((static_cast<double>(FCurValue) - FMinValue) * 100.0 / span);
 }
 
+int TGauge::FillWidth(int percent) const {
+    return width() * percent / 100;
+}
+
 void TGauge::Update(std::int32_t minValue, std::int32_t maxValue, std::int32_t curValue) {
     FMinValue = minValue;
     FMaxValue = std::max(maxValue, minValue);
@@ -34,12 +59,26 @@ void TGauge::Update(std::int32_t minValue, std::int32_t maxValue, std::int32_t c
     if (percent == FPercent) {
         return;
     }
+    // Only the strip between the old and the new fill and the text change; on a real
+    // display every pixel repainted is a pixel sent to the server within the call.
+    const int oldFill = FillWidth(FPercent);
+    const int newFill = FillWidth(percent);
     FPercent = percent;
-    repaint();
+    QRegion changed = TextRect();
+    if (oldFill != newFill) {
+        changed += QRect(std::min(oldFill, newFill), 0, std::abs(newFill - oldFill), height());
+    }
+    repaint(changed);
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(this, FCurValue);
         QAccessible::updateAccessibility(&event);
     }
+}
+
+QRect TGauge::TextRect() const {
+    // Wide enough for any percentage; one pixel spare each side for the font's overhang.
+    const int textWidth = std::min(width(), fontMetrics().horizontalAdvance(WidestText) + 2);
+    return {(width() - textWidth) / 2, 0, textWidth, height()};
 }
 
 void TGauge::SetMinValue(std::int32_t value) {
@@ -61,22 +100,34 @@ void TGauge::SetProgress(std::int32_t value) {
     }
 }
 
-void TGauge::paintEvent(QPaintEvent*) {
-    // Drawn into an image first: the inverse text needs a raster surface to read back.
-    QImage image(size(), QImage::Format_RGB32);
-    QPainter painter(&image);
-    painter.fillRect(image.rect(), palette().color(QPalette::Button));
-    const int fill = width() * FPercent / 100;
+void TGauge::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    FSurface = QImage(); // made again at the new size by the next paint
+}
+
+void TGauge::paintEvent(QPaintEvent* event) {
+    // Drawn into an image first, since the inverse text reads back what lies beneath it; the
+    // image is kept between paints, so a repaint allocates nothing.
+    QRegion changed = event->region();
+    if (FSurface.size() != size()) {
+        FSurface = QImage(size(), QImage::Format_RGB32);
+        changed = rect(); // nothing in it is drawn yet
+    }
+    QPainter painter(&FSurface);
+    painter.setClipRegion(changed);
+    painter.fillRect(FSurface.rect(), palette().color(QPalette::Button));
+    const int fill = FillWidth(FPercent);
     if (fill >= 1) {
         painter.fillRect(QRect(0, 0, fill, height()), palette().color(QPalette::Highlight));
     }
     painter.setFont(font());
     painter.setPen(Qt::white);
     painter.setCompositionMode(QPainter::CompositionMode_Difference);
-    painter.drawText(image.rect(), Qt::AlignCenter, QStringLiteral("%1%").arg(FPercent));
+    painter.drawText(FSurface.rect(), Qt::AlignCenter, PercentText(FPercent));
     painter.end();
 
-    QPainter(this).drawImage(0, 0, image);
+    const QRect area = event->rect(); // the widget's painter clips to the region itself
+    QPainter(this).drawImage(area, FSurface, area);
 }
 
 } // namespace orvane

@@ -1,8 +1,10 @@
 // The progress gauge: a horizontal bar with the whole percentage drawn over it in inverse
 // colours. It repaints at once, and only when the whole percentage changes, so a run may
-// set the progress after every block.
+// set the progress after every block; it repaints then only the strip that changed and the
+// text, from an image kept between paints.
 #pragma once
 
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 
@@ -25,9 +27,13 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
 
 private:
     int ComputePercent() const;
+    int FillWidth(int percent) const;
+    // Where any percentage's text may lie.
+    QRect TextRect() const;
     // Stores the new state and repaints within the call when the percentage changed.
     void Update(std::int32_t minValue, std::int32_t maxValue, std::int32_t curValue);
 
@@ -35,6 +41,7 @@ private:
     std::int32_t FMaxValue = 100;
     std::int32_t FCurValue = 0;
     int FPercent = 0;
+    QImage FSurface;
 };
 
 } // namespace orvane

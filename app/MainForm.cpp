@@ -219,7 +219,8 @@ void TMainForm::CreateControls() {
 
     ProgressLabel = TextLabel(this, "Progress:", 368, 296, 44, 13);
     GaugePanel = Placed(new TBevelPanel(this), 368, 312, 137, 25);
-    Gauge = Placed(new TGauge(GaugePanel), 2, 2, 129, 17);
+    // Centred within the inner bevel (3 pixels in), a face-coloured pixel all round.
+    Gauge = Placed(new TGauge(GaugePanel), 4, 4, 129, 17);
 }
 
 void TMainForm::ConnectHandlers() {

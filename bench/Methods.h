@@ -9,6 +9,7 @@
 #include "bench/Clock.h"
 #include "bench/RunHost.h"
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <span>
@@ -32,9 +33,12 @@ public:
     virtual ~TMethodState() = default;
 };
 
+// The clock readings around a pass, and the part of that interval spent in the host's gauge
+// calls: a repaint on a real display costs far more than the blocks between two of them.
 struct TPassTiming {
     TPassClock::time_point Start;
     TPassClock::time_point End;
+    std::chrono::nanoseconds GaugeTime{0};
 };
 
 struct TMethodOps {

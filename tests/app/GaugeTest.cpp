@@ -1,12 +1,19 @@
 // The gauge: whole percentages truncated, clamping, repainting at once and only when the
-// percentage changes, and the bar and inverse text it draws.
+// percentage changes and then only what changed, and the bar and inverse text it draws, which
+// must read over both parts.
 #include "app/Gauge.h"
+#include "app/ClassicLook.h"
+#include "tests/app/Contrast.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>
 #include <QApplication>
 #include <QImage>
+#include <QPaintEvent>
+#include <QScreen>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace orvane {
 namespace {
@@ -123,6 +130,106 @@ TEST(Gauge, DrawsTheBarAndTheTextInInverseColours) {
         }
     }
     EXPECT_GT(inverted, 5);
+}
+
+// The regions of the paint events a widget gets.
+class TPaintRecorder : public QObject {
+public:
+    std::vector<QRegion> Regions;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) {
+            Regions.push_back(static_cast<QPaintEvent*>(event)->region());
+        }
+        return false;
+    }
+};
+
+TEST(Gauge, ARepaintCoversOnlyTheChangedStripAndTheText) {
+    const struct {
+        std::int32_t from, to; // of 400
+        std::vector<QPoint> inside, outside;
+    } cases[] = {
+        // 0% to 1%: the first fill pixel and the text, nothing at the right end.
+        {0, 4, {{0, 8}, {64, 8}}, {{10, 8}, {128, 8}, {20, 0}}},
+        // 49% to 50%: the fill moves from 63 to 64 pixels, under the text.
+        {196, 200, {{63, 8}, {64, 16}}, {{0, 8}, {10, 8}, {128, 8}}},
+        // 99% to 100%: the last two pixels of the fill.
+        {396, 400, {{127, 8}, {128, 16}}, {{0, 8}, {20, 8}, {110, 8}}},
+    };
+    for (const auto& c : cases) {
+        TGauge gauge;
+        gauge.resize(129, 17);
+        gauge.SetMaxValue(400);
+        gauge.show();
+        gauge.SetProgress(c.from);
+        QApplication::processEvents();
+        TPaintRecorder recorder;
+        gauge.installEventFilter(&recorder);
+        gauge.SetProgress(c.to);
+        gauge.removeEventFilter(&recorder);
+        ASSERT_EQ(recorder.Regions.size(), 1u) << c.from << " to " << c.to;
+        const QRegion& region = recorder.Regions.front();
+        for (const QPoint& p : c.inside) {
+            EXPECT_TRUE(region.contains(p)) << c.from << " to " << c.to << " at " << p.x();
+        }
+        for (const QPoint& p : c.outside) {
+            EXPECT_FALSE(region.contains(p)) << c.from << " to " << c.to << " at " << p.x();
+        }
+    }
+}
+
+TEST(Gauge, StepByStepItShowsWhatAWholePaintShows) {
+    // What reaches the screen after a pass of partial repaints is the full picture.
+    TGauge gauge;
+    gauge.resize(129, 17);
+    gauge.SetMaxValue(400);
+    gauge.show();
+    QApplication::processEvents();
+    for (std::int32_t k = 1; k <= 287; ++k) {
+        gauge.SetProgress(k);
+    }
+    QScreen* screen = gauge.screen();
+    ASSERT_NE(screen, nullptr);
+    const QImage shown =
+        screen->grabWindow(gauge.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage whole = gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(shown.size(), whole.size());
+    EXPECT_EQ(shown, whole);
+}
+
+TEST(Gauge, TheTextReadsOverTheFilledAndTheEmptyPart) {
+    const QPalette palette = QApplication::palette();
+    const QRgb face = palette.color(QPalette::Button).rgb();
+    const QRgb highlight = palette.color(QPalette::Highlight).rgb();
+    EXPECT_EQ(palette.color(QPalette::Highlight), ClassicHighlight);
+    const struct {
+        std::int32_t progress;   // of 400
+        bool overFill, overFace; // where text pixels must be found
+    } cases[] = {{0, false, true}, {200, true, true}, {400, true, false}};
+    for (const auto& c : cases) {
+        const QImage image = Rendered(c.progress);
+        const int fill = image.width() * (c.progress / 4) / 100;
+        int overFill = 0;
+        int overFace = 0;
+        double lowest = 21;
+        for (int y = 0; y < image.height(); ++y) {
+            for (int x = 0; x < image.width(); ++x) {
+                const QRgb background = x < fill ? highlight : face;
+                const QRgb pixel = image.pixel(x, y);
+                if ((pixel & 0xFFFFFF) == (background & 0xFFFFFF)) {
+                    continue;
+                }
+                (x < fill ? overFill : overFace) += 1;
+                lowest = std::min(lowest, testing::ContrastRatio(pixel, background));
+            }
+        }
+        EXPECT_EQ(overFill > 0, c.overFill) << c.progress;
+        EXPECT_EQ(overFace > 0, c.overFace) << c.progress;
+        EXPECT_GE(lowest, 4.5) << c.progress;
+        std::printf("gauge at %d%%: lowest text contrast %.2f:1\n", c.progress / 4, lowest);
+    }
 }
 
 TEST(Gauge, AssistiveTechnologyReadsItAsAProgressBar) {

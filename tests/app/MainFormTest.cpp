@@ -5,6 +5,7 @@
 #include "app/Frames.h"
 #include "app/Gauge.h"
 #include "bench/ResultRow.h"
+#include "tests/app/Contrast.h"
 #include "tests/app/FakeDialogs.h"
 
 #include <QAccessible>
@@ -69,7 +70,7 @@ TEST_F(MainFormTest, EveryControlHasItsPlaceAndText) {
         {"MaxCSStaticText", f.MaxCSStaticText, {480, 272, 25, 17}, "1M"},
         {"ProgressLabel", f.ProgressLabel, {368, 296, 44, 13}, "Progress:"},
         {"GaugePanel", f.GaugePanel, {368, 312, 137, 25}, nullptr},
-        {"Gauge", f.Gauge, {2, 2, 129, 17}, nullptr},
+        {"Gauge", f.Gauge, {4, 4, 129, 17}, nullptr},
     };
     for (const Place& p : places) {
         SCOPED_TRACE(p.name);
@@ -88,6 +89,58 @@ TEST_F(MainFormTest, EveryControlHasItsPlaceAndText) {
     }
     EXPECT_EQ(f.Gauge->parentWidget(), f.GaugePanel);
     EXPECT_EQ(f.AccessRadioGroup->title(), QStringLiteral(" Access via "));
+}
+
+TEST_F(MainFormTest, TheGaugeIsCentredWithinThePanelsInnerBevel) {
+    // Full, the bar stands out from the face: the gap to the inner bevel (whose lines lie
+    // 2 pixels in from the panel's edges) must be the same on opposite sides, face-coloured.
+    Form.Gauge->SetMaxValue(100);
+    Form.Gauge->SetProgress(100);
+    const QImage panel = Form.GaugePanel->grab().toImage();
+    const QRgb face = Form.GaugePanel->palette().color(QPalette::Button).rgb() & 0xFFFFFF;
+    const QRgb bar = Form.Gauge->palette().color(QPalette::Highlight).rgb() & 0xFFFFFF;
+    const auto at = [&](int x, int y) { return panel.pixel(x, y) & 0xFFFFFF; };
+    const struct {
+        const char* line;
+        int across; // the row or column looked along, clear of the text
+        bool horizontal;
+    } lines[] = {{"row 8", 8, true}, {"column 10", 10, false}, {"column 120", 120, false}};
+    for (const auto& l : lines) {
+        const int length = l.horizontal ? panel.width() : panel.height();
+        const auto pixel = [&](int i) { return l.horizontal ? at(i, l.across) : at(l.across, i); };
+        int first = -1;
+        int last = -1;
+        for (int i = 0; i < length; ++i) {
+            if (pixel(i) == bar) {
+                last = i;
+                first = first < 0 ? i : first;
+            }
+        }
+        ASSERT_GE(first, 0) << l.line;
+        const int before = first - 3;              // from the inside of the inner bevel
+        const int after = (length - 1 - 3) - last; // to the inside of the inner bevel
+        EXPECT_EQ(before, after) << l.line;
+        EXPECT_EQ(before, 1) << l.line;
+        for (int i = 3; i < first; ++i) {
+            EXPECT_EQ(pixel(i), face) << l.line << " at " << i;
+        }
+        for (int i = last + 1; i <= length - 4; ++i) {
+            EXPECT_EQ(pixel(i), face) << l.line << " at " << i;
+        }
+    }
+}
+
+TEST_F(MainFormTest, SelectionsUseTheClassicHighlightAndRead) {
+    for (QTreeWidget* list : {Form.WriteListView, Form.ReadListView}) {
+        const QPalette palette = list->palette();
+        for (const QPalette::ColorGroup group : {QPalette::Active, QPalette::Inactive}) {
+            EXPECT_EQ(palette.color(group, QPalette::Highlight), ClassicHighlight);
+            EXPECT_GE(testing::ContrastRatio(palette.color(group, QPalette::Highlight).rgb(),
+                                             palette.color(group, QPalette::HighlightedText).rgb()),
+                      4.5);
+        }
+    }
+    EXPECT_EQ(Form.Gauge->palette().color(QPalette::Highlight), ClassicHighlight);
 }
 
 TEST_F(MainFormTest, WindowIsFixedAndCaptioned) {
