@@ -52,7 +52,11 @@ namespace orvane::platform {
     X(Setpriority, setpriority, int, int, id_t, int)                                               \
     X(IoprioSet, ioprio_set, int, int, int, int)                                                   \
     X(Getrlimit, getrlimit, int, int, struct rlimit*)                                              \
-    X(Prctl, prctl, int, int, unsigned long)
+    X(Prctl, prctl, int, int, unsigned long)                                                       \
+    X(Syncfs, syncfs, int, int)                                                                    \
+    X(PosixFadvise, posix_fadvise, int, int, off_t, off_t, int)                                    \
+    X(Mincore, mincore, int, void*, size_t, unsigned char*)                                        \
+    X(Getrusage, getrusage, int, int, struct rusage*)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {
