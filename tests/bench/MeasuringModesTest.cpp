@@ -28,7 +28,9 @@ class MeasuringModesTest : public ::testing::Test {
 protected:
     void SetUp() override {
         char cwd[4096];
-        FStartDir = ::getcwd(cwd, sizeof cwd);
+        // An earlier test may leave the process in a directory it removed.
+        const char* here = ::getcwd(cwd, sizeof cwd);
+        FStartDir = here != nullptr ? here : "/";
         Host.Answer = Dir.Path("test.tmp");
     }
     void TearDown() override { (void)::chdir(FStartDir.c_str()); }
