@@ -1,21 +1,28 @@
 // The run's algorithm, in the order the phases must keep.
 #include "bench/BenchmarkRun.h"
 
+#include "bench/PassProbe.h"
 #include "bench/Scales.h"
 #include "bench/ShownText.h"
 #include "bench/TestFile.h"
 #include "bench/TimedLoop.h"
 #include "fileio/SecondaryErrors.h"
+#include "platform/Measuring.h"
 #include "platform/Win32.h"
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
+#include <numeric>
 
 namespace orvane {
 
 namespace {
 
 constexpr unsigned PhasePause = 100; // ms, before and after every timed pass
+// A cold read pass may start with this share of the file still cached (read-ahead of the
+// open, pages the kernel would not drop at once); more, and the drop is tried once more.
+constexpr std::uint64_t ColdResidencyPerMille = 10;
 
 std::int64_t FreeBytesOfCurrentDrive() {
     ULARGE_INTEGER available{};
@@ -64,6 +71,10 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
         return TRunOutcome::NotEnoughSpace;
     }
 
+    FMode = host.MeasuringMode();
+    FMode.Repeats = std::max(FMode.Repeats, 1);
+    FDevice = platform::BlockDeviceOf(FTestDir);
+
     host.Lock();
     std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
     host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
@@ -71,7 +82,14 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     host.ClearResults();
     try {
         for (std::size_t counter = 0; counter < ChunkSizes.size(); ++counter) {
-            RunIteration(host, static_cast<int>(counter), ChunkSizes[counter]);
+            FWriteSamples.clear();
+            FReadSamples.clear();
+            // Each repeat is a whole iteration with a file of its own, so that no repeat
+            // inherits the previous one's file, blocks or cache.
+            for (int repeat = 1; repeat <= FMode.Repeats; ++repeat) {
+                RunIteration(host, static_cast<int>(counter), ChunkSizes[counter],
+                             repeat == FMode.Repeats);
+            }
         }
     } catch (const std::exception& error) {
         // What failed in the clean-up after it goes with it, not in its place.
@@ -89,7 +107,7 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     return stop ? TRunOutcome::Stopped : TRunOutcome::Completed;
 }
 
-void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunkSize) {
+void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunkSize, bool last) {
     const bool& stop = host.StopFlag();
     if (stop) {
         return; // skipped whole: no clean-up, the chunk bar stays
@@ -128,30 +146,56 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         open(ops->ReopenForWrite);
         host.SetPhaseColour(TPhaseColour::Write);
         host.ProcessMessages();
+        if (FMode.Durable) {
+            Settle(host, "write");
+        }
         host.Pause(PhasePause);
         host.ProcessMessages();
-        const TPassTiming write = ops->WritePass(it, *state);
+        TPassProbe writeProbe(FDevice, TResultList::Write, FTestFileName);
+        writeProbe.Before();
+        TPassTiming write = ops->WritePass(it, *state);
+        if (FMode.Durable) {
+            host.MeasuringStep(TMeasuringStep::Flush);
+            ops->EndWritePass(it, *state);
+            write.End = TPassClock::now();
+        }
+        writeProbe.After();
         ops->Close(it, *state);
         host.ProcessMessages();
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            AddRow(host, TResultList::Write, chunkSize, write);
+            FWriteSamples.push_back({write, writeProbe.Proof()});
+            if (last) {
+                AddRow(host, TResultList::Write, chunkSize, FWriteSamples);
+            }
         }
 
         host.SetGaugeProgress(0);
+        if (FMode.Cold) {
+            DropFromCache(host);
+        }
         open(ops->OpenForRead);
         host.SetPhaseColour(TPhaseColour::Read);
         host.ProcessMessages();
+        if (FMode.Durable) {
+            Settle(host, "read");
+        }
         host.Pause(PhasePause);
         host.ProcessMessages();
+        TPassProbe readProbe(FDevice, TResultList::Read, FTestFileName);
+        readProbe.Before();
         const TPassTiming read = ops->ReadPass(it, *state);
+        readProbe.After();
         ops->Close(it, *state);
         host.ProcessMessages();
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            AddRow(host, TResultList::Read, chunkSize, read);
+            FReadSamples.push_back({read, readProbe.Proof()});
+            if (last) {
+                AddRow(host, TResultList::Read, chunkSize, FReadSamples);
+            }
         }
         host.SetPhaseColour(TPhaseColour::Idle);
         host.ProcessMessages();
@@ -166,17 +210,64 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
     }
 }
 
+void TBenchmarkRun::Settle(TRunHost& host, const char* pass) {
+    host.MeasuringStep(TMeasuringStep::Settle);
+    if (const platform::TStepResult done = platform::SettleFileSystem(FTestFileName); !done) {
+        throw Exception(std::string("Before the ") + pass + " pass with chunk size " +
+                        host.ChunkLabel() + " the file system could not be settled: " + done.Call +
+                        " failed: " + platform::ErrnoText(done.Error));
+    }
+}
+
+void TBenchmarkRun::DropFromCache(TRunHost& host) {
+    const auto drop = [&] {
+        host.MeasuringStep(TMeasuringStep::Drop);
+        if (const platform::TStepResult done = platform::DropFromPageCache(FTestFileName); !done) {
+            throw Exception("Before the read pass with chunk size " + host.ChunkLabel() +
+                            " the test file could not be dropped from the page cache: " +
+                            done.Call + " failed: " + platform::ErrnoText(done.Error));
+        }
+    };
+    drop();
+    const std::uint64_t allowed =
+        std::uint64_t{static_cast<std::uint32_t>(host.FileSize())} * ColdResidencyPerMille / 1000;
+    if (const auto cached = platform::CachedBytes(FTestFileName); cached && *cached > allowed) {
+        drop(); // once more; what stays shows in the row's cached bytes
+    }
+}
+
 void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, std::int32_t chunkSize,
-                           const TPassTiming& timing) {
+                           const std::vector<TSample>& samples) {
+    // The median duration; with an even count the mean of the middle two. The proof is
+    // that of the middle (lower middle) pass.
+    std::vector<std::size_t> order(samples.size());
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    // The gauge's drawing is the window's cost, not the disk's: it is left out of each pass.
+    const auto duration = [&](std::size_t i) {
+        return samples[i].Timing.End - samples[i].Timing.Start - samples[i].Timing.GaugeTime;
+    };
+    std::sort(order.begin(), order.end(),
+              [&](std::size_t a, std::size_t b) { return duration(a) < duration(b); });
+    const std::size_t middle = (order.size() - 1) / 2;
+    const TSample& median = samples[order[middle]];
+    auto elapsed = duration(order[middle]);
+    if (order.size() % 2 == 0) {
+        elapsed = (elapsed + duration(order[middle + 1])) / 2;
+    }
+    const TPassTiming timing{median.Timing.Start, median.Timing.Start + elapsed};
+
     TResultRow row;
+    row.Proof = median.Proof;
+    for (std::size_t i = 0; i < samples.size(); ++i) {
+        row.DurationSamples.push_back(std::chrono::duration<double>(duration(i)).count());
+    }
     row.Pass = list;
     row.ChunkLabel = host.ChunkLabel();
     row.ChunkBytes = static_cast<std::uint32_t>(chunkSize);
     row.BlockBytes = static_cast<std::uint32_t>(FBlockSize);
     row.FileBytes = static_cast<std::uint32_t>(host.FileSize());
     row.Start = timing.Start;
-    // The gauge's drawing is the window's cost, not the disk's: the row ends that much earlier.
-    row.End = timing.End - timing.GaugeTime;
+    row.End = timing.End;
     host.AddResultRow(list, row);
 }
 

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace orvane {
 
@@ -34,14 +35,27 @@ public:
     const std::string& TestDir() const { return FTestDir; }
 
 private:
-    void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize);
+    // One pass's clock readings and proof.
+    struct TSample {
+        TPassTiming Timing;
+        TPassProof Proof;
+    };
+
+    // `last`: the chunk size's last repeat, which adds its rows.
+    void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize, bool last);
+    void Settle(TRunHost& host, const char* pass);
+    void DropFromCache(TRunHost& host);
     void AddRow(TRunHost& host, TResultList list, std::int32_t chunkSize,
-                const TPassTiming& timing);
+                const std::vector<TSample>& samples);
 
     std::string FTestFileName;
     std::string FTestDir;
     std::int64_t FFreeSpace = 0;
     std::int32_t FBlockSize = 0;
+    TMeasuringMode FMode;
+    std::string FDevice; // whose counters prove a pass; empty: none
+    std::vector<TSample> FWriteSamples;
+    std::vector<TSample> FReadSamples;
     alignas(64) std::uint8_t BlockBuffer[256] = {};
 };
 

@@ -1,6 +1,7 @@
 // The "File" method: the plain untyped file with record size 1, CheckIO after every call.
 #include "bench/Methods.h"
 #include "bench/TimedLoop.h"
+#include "fileio/KoHugeF.h"
 #include "fileio/PlainFile.h"
 
 namespace orvane {
@@ -61,6 +62,16 @@ TPassTiming WritePass(TIteration& it, TMethodState& state) {
     });
 }
 
+// The plain file keeps no buffer of its own: only the system's is left to flush.
+void EndWritePass(TIteration& it, TMethodState& state) {
+    if (FlushFileBuffers(FileOf(state).Handle) == 0) {
+        const DWORD code = GetLastError();
+        throw Exception("The write pass with chunk size " + it.Host.ChunkLabel() +
+                        " could not flush the test file to the device: " + SystemErrorText(code) +
+                        " (" + std::to_string(code) + ")");
+    }
+}
+
 void ClosePass(TIteration&, TMethodState& state) {
     Close(FileOf(state));
     CheckIO();
@@ -94,8 +105,8 @@ void CleanUp(TIteration&, TMethodState& state) noexcept {
 
 } // namespace
 
-extern const TMethodOps FileMethodOps = {"File",      "file",        false,          NewState,
-                                         PrepareOpen, PrepareExtend, ReopenForWrite, WritePass,
-                                         ClosePass,   OpenForRead,   ReadPass,       CleanUp};
+extern const TMethodOps FileMethodOps = {
+    "File",    "file",       false,     NewState,    PrepareOpen, PrepareExtend, ReopenForWrite,
+    WritePass, EndWritePass, ClosePass, OpenForRead, ReadPass,    CleanUp};
 
 } // namespace orvane

@@ -51,6 +51,9 @@ struct TMethodOps {
     void (*PrepareExtend)(TIteration&, TMethodState&); // to FileSize + 1 bytes, then closed
     void (*ReopenForWrite)(TIteration&, TMethodState&);
     TPassTiming (*WritePass)(TIteration&, TMethodState&);
+    // Durable writes: inside the write pass's interval, the layer's pending data is written
+    // out and the file flushed to the device.
+    void (*EndWritePass)(TIteration&, TMethodState&);
     void (*Close)(TIteration&, TMethodState&);
     void (*OpenForRead)(TIteration&, TMethodState&);
     TPassTiming (*ReadPass)(TIteration&, TMethodState&);

@@ -55,6 +55,10 @@ TPassTiming WritePass(TIteration& it, TMethodState& state) {
     return TimedLoop(it, TPassKind::Write, [&] { return file.Write(buffer, count); });
 }
 
+void EndWritePass(TIteration&, TMethodState& state) {
+    FileOf(state).FlushToDevice();
+}
+
 void ClosePass(TIteration&, TMethodState& state) {
     FileOf(state).Close();
 }
@@ -91,7 +95,7 @@ void CleanUp(TIteration&, TMethodState& state) noexcept {
 } // namespace
 
 extern const TMethodOps MmioMethodOps = {
-    "mmio",           "mmio",    true,      NewState,    PrepareOpen, PrepareExtend,
-    CreateForWriting, WritePass, ClosePass, OpenForRead, ReadPass,    CleanUp};
+    "mmio",    "mmio",       true,      NewState,    PrepareOpen, PrepareExtend, CreateForWriting,
+    WritePass, EndWritePass, ClosePass, OpenForRead, ReadPass,    CleanUp};
 
 } // namespace orvane

@@ -7,12 +7,26 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orvane {
 
 enum class TResultList { Write, Read };
+
+// What a pass did beyond its clock readings, read around it; none where it can't be told.
+struct TPassProof {
+    // What the file system's block device moved in the pass's direction during the pass.
+    std::optional<std::uint64_t> DeviceBytes;
+    // Read passes: the file's bytes in the page cache as the pass started.
+    std::optional<std::uint64_t> CachedBytesAtStart;
+    std::optional<double> CpuUserSeconds;
+    std::optional<double> CpuSystemSeconds;
+    std::optional<std::uint64_t> VoluntarySwitches;
+    std::optional<std::uint64_t> InvoluntarySwitches;
+};
 
 struct TResultRow {
     TResultList Pass = TResultList::Write;
@@ -22,6 +36,9 @@ struct TResultRow {
     std::uint32_t FileBytes = 0; // what the pass moved
     TPassClock::time_point Start{};
     TPassClock::time_point End{};
+    TPassProof Proof;
+    // Every repeat's duration in seconds, in the order run; End - Start is their median.
+    std::vector<double> DurationSamples;
 
     std::chrono::nanoseconds Elapsed() const { return End - Start; }
     double ElapsedSeconds() const { return std::chrono::duration<double>(Elapsed()).count(); }

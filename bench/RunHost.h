@@ -16,6 +16,21 @@ enum class TScale { Files, Blocks, Chunks };
 // The background of the current chunk size by phase of an iteration.
 enum class TPhaseColour { Prepare, Write, Read, Idle };
 
+// How a run measures. The default is the plain run: no flush inside the timed interval, the
+// read pass served from wherever the data is, one pass of each per chunk size.
+struct TMeasuringMode {
+    bool Durable = false; // a write pass ends when its data is on the device
+    bool Cold = false;    // a read pass starts with the file out of the page cache
+    int Repeats = 1;      // passes per chunk size; the row gives the median
+};
+
+// The steps a measuring mode adds to an iteration, as the host is told of them.
+enum class TMeasuringStep {
+    Settle, // the file system's pending writes are written out, before a timed pass
+    Flush,  // inside the write pass's interval: the data is put on the device
+    Drop,   // before the read pass: the file's pages leave the page cache
+};
+
 class TRunHost {
 public:
     virtual ~TRunHost() = default;
@@ -34,6 +49,10 @@ public:
     virtual TAccessMethod AccessMethod() const = 0;
     virtual bool WriteBuffered() const = 0;
     virtual bool ReadBuffered() const = 0;
+    // The window keeps the default for now.
+    virtual TMeasuringMode MeasuringMode() const { return {}; }
+    // Told as a mode's step begins; nothing to show by default.
+    virtual void MeasuringStep(TMeasuringStep) {}
 
     // The stop flag: cleared at the start of a run, set only while the host processes
     // events. The run reads it between blocks, so it is handed out once.

@@ -58,6 +58,10 @@ TPassTiming WritePass(TIteration& it, TMethodState& state) {
     });
 }
 
+void EndWritePass(TIteration&, TMethodState& state) {
+    FileOf(state).Flush();
+}
+
 void ClosePass(TIteration&, TMethodState& state) {
     FileOf(state).Close();
 }
@@ -88,8 +92,8 @@ void CleanUp(TIteration&, TMethodState& state) noexcept {
 
 } // namespace
 
-extern const TMethodOps Win32MethodOps = {"Win32",     "win32",       true,           NewState,
-                                          PrepareOpen, PrepareExtend, OpenForWriting, WritePass,
-                                          ClosePass,   OpenForRead,   ReadPass,       CleanUp};
+extern const TMethodOps Win32MethodOps = {
+    "Win32",   "win32",      true,      NewState,    PrepareOpen, PrepareExtend, OpenForWriting,
+    WritePass, EndWritePass, ClosePass, OpenForRead, ReadPass,    CleanUp};
 
 } // namespace orvane

@@ -28,6 +28,7 @@ public:
     TAccessMethod AccessMethod() const override { return FOptions.Method; }
     bool WriteBuffered() const override { return FOptions.WriteBuffered; }
     bool ReadBuffered() const override { return FOptions.ReadBuffered; }
+    TMeasuringMode MeasuringMode() const override { return FOptions.Mode; }
     bool& StopFlag() override { return FStopRequested; }
     bool ChooseTestFile(std::string& fileName) override;
     void ShowError(const std::string& text) override;

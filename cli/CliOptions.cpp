@@ -60,6 +60,15 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         ->check(CLI::IsMember({"table", "csv", "json"}));
     app.add_option("--output", options.Output,
                    "write the results to this file instead of standard output");
+    app.add_flag("--durable", options.Mode.Durable,
+                 "end each write pass only when its data is on the device (flush inside the "
+                 "timed interval)");
+    app.add_flag("--cold", options.Mode.Cold,
+                 "drop the test file from the page cache before each read pass");
+    app.add_option("--repeat", options.Mode.Repeats,
+                   "run every chunk size N times and report the median (default 1)")
+        ->type_name("N")
+        ->check(CLI::Range(1, 1000));
     app.add_option("--clean", options.Clean,
                    "remove the test files that killed runs left in DIR, and nothing else")
         ->type_name("DIR");
@@ -94,8 +103,8 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 Joined(methodNames, "|") +
                 "] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
-                "[--dir DIR | --file PATH] [--format table|csv|json] [--output FILE] | --clean "
-                "DIR\n"};
+                "[--durable] [--cold] [--repeat N] [--dir DIR | --file PATH] "
+                "[--format table|csv|json] [--output FILE] | --clean DIR\n"};
     }
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};

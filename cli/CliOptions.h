@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bench/AccessMethod.h"
+#include "bench/RunHost.h"
 #include "bench/Scales.h"
 
 #include <optional>
@@ -23,6 +24,7 @@ struct TCliOptions {
     TFormat Format = TFormat::Table;
     std::string Output; // empty: standard output
     std::string Clean;  // --clean DIR: remove leftover test files there instead of a run
+    TMeasuringMode Mode;
 };
 
 struct TParseResult {

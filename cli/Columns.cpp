@@ -1,6 +1,9 @@
 // The row columns.
 #include "cli/Columns.h"
 
+#include "cli/Output.h"
+
+#include <algorithm>
 #include <cstdio>
 
 namespace orvane::cli {
@@ -15,6 +18,17 @@ std::string ShownDuration(const TResultRow& row) {
 }
 std::string ShownThroughput(const TResultRow& row) {
     return ShownRow(row, ".").Throughput;
+}
+
+template <typename T> TCell Optional(const std::optional<T>& value) {
+    if (value) {
+        return *value;
+    }
+    return std::monostate{};
+}
+
+std::vector<double> Samples(const TResultRow& r) {
+    return r.DurationSamples.empty() ? std::vector<double>{r.ElapsedSeconds()} : r.DurationSamples;
 }
 
 const TColumn Columns[] = {
@@ -35,6 +49,35 @@ const TColumn Columns[] = {
      "Duration (s)", 12, ShownDuration},
     {"throughput_kib_per_s", [](const TResultRow& r) -> TCell { return r.KiBPerSecond(); }, 2,
      "Throughput (KB/s)", 17, ShownThroughput},
+    {"duration_min_s",
+     [](const TResultRow& r) -> TCell {
+         const std::vector<double> all = Samples(r);
+         return *std::min_element(all.begin(), all.end());
+     },
+     9, nullptr, 0, nullptr},
+    {"duration_max_s",
+     [](const TResultRow& r) -> TCell {
+         const std::vector<double> all = Samples(r);
+         return *std::max_element(all.begin(), all.end());
+     },
+     9, nullptr, 0, nullptr},
+    {"duration_samples_s", [](const TResultRow& r) -> TCell { return Samples(r); }, 9, nullptr, 0,
+     nullptr},
+    {"device_bytes", [](const TResultRow& r) -> TCell { return Optional(r.Proof.DeviceBytes); }, 0,
+     "Device", 20, DeviceText},
+    {"cached_bytes_at_start",
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.CachedBytesAtStart); }, 0, nullptr,
+     0, nullptr},
+    {"cpu_user_s", [](const TResultRow& r) -> TCell { return Optional(r.Proof.CpuUserSeconds); }, 6,
+     nullptr, 0, nullptr},
+    {"cpu_sys_s", [](const TResultRow& r) -> TCell { return Optional(r.Proof.CpuSystemSeconds); },
+     6, nullptr, 0, nullptr},
+    {"voluntary_switches",
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.VoluntarySwitches); }, 0, nullptr,
+     0, nullptr},
+    {"involuntary_switches",
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.InvoluntarySwitches); }, 0, nullptr,
+     0, nullptr},
 };
 
 } // namespace
@@ -54,9 +97,27 @@ std::string CsvField(const std::string& text) {
     return quoted + "\"";
 }
 
+std::string DeviceText(const TResultRow& row) {
+    if (!row.Proof.DeviceBytes) {
+        return "n/a";
+    }
+    const std::uint64_t bytes = *row.Proof.DeviceBytes;
+    return FormatBytes(bytes) + (bytes * 2 < row.FileBytes ? " (cache)" : "");
+}
+
 std::string CsvText(const TCell& cell, int decimals) {
     if (const auto* text = std::get_if<std::string>(&cell)) {
         return CsvField(*text);
+    }
+    if (std::holds_alternative<std::monostate>(cell)) {
+        return {};
+    }
+    if (const auto* list = std::get_if<std::vector<double>>(&cell)) {
+        std::string joined;
+        for (double value : *list) {
+            joined += (joined.empty() ? "" : ";") + CsvText(value, decimals);
+        }
+        return joined;
     }
     if (const auto* count = std::get_if<std::uint64_t>(&cell)) {
         return std::to_string(*count);

@@ -8,11 +8,13 @@
 #include <span>
 #include <string>
 #include <variant>
+#include <vector>
 
 namespace orvane::cli {
 
-// A machine-readable value: text, a count, or a measurement.
-using TCell = std::variant<std::string, std::uint64_t, double>;
+// A machine-readable value: text, a count, a measurement, a list of measurements, or
+// nothing where a value can't be told (null in JSON, an empty CSV field).
+using TCell = std::variant<std::string, std::uint64_t, double, std::vector<double>, std::monostate>;
 
 struct TColumn {
     const char* Name;                       // the CSV column and the JSON key
@@ -25,9 +27,14 @@ struct TColumn {
 
 std::span<const TColumn> RowColumns();
 
-// The value as a CSV field: measurements with the column's decimals, texts quoted as needed.
+// The value as a CSV field: measurements with the column's decimals, texts quoted as needed,
+// a list's measurements joined by ';'.
 std::string CsvText(const TCell& cell, int decimals);
 
 std::string CsvField(const std::string& text);
+
+// The table's "device" text: the bytes that reached the device, marked "(cache)" where less
+// than half of the file did; "n/a" where no device counts.
+std::string DeviceText(const TResultRow& row);
 
 } // namespace orvane::cli

@@ -102,7 +102,15 @@ void DescribeFileSystem(const std::string& directory, TRunInfo& info) {
 nlohmann::json RowJson(const TResultRow& row) {
     nlohmann::json object = nlohmann::json::object();
     for (const TColumn& column : RowColumns()) {
-        std::visit([&](const auto& value) { object[column.Name] = value; }, column.Value(row));
+        std::visit(
+            [&](const auto& value) {
+                if constexpr (std::is_same_v<std::decay_t<decltype(value)>, std::monostate>) {
+                    object[column.Name] = nullptr;
+                } else {
+                    object[column.Name] = value;
+                }
+            },
+            column.Value(row));
     }
     return object;
 }
@@ -137,6 +145,7 @@ TRunInfo DescribeRun(const TCliOptions& options, const std::string& directory) {
         std::string(BlockSizeLabels[static_cast<std::size_t>(options.BlockSizePosition)]);
     info.WriteBuffered = options.WriteBuffered;
     info.ReadBuffered = options.ReadBuffered;
+    info.Mode = options.Mode;
     info.StartTime = LocalIsoTime();
     utsname system{};
     if (::uname(&system) == 0) {
@@ -184,13 +193,16 @@ void WriteCsv(std::ostream& out, const TRunInfo& info, const std::vector<TResult
         out << column.Name << ",";
     }
     // The header record's fields are columns of every row, so that one line stands alone.
-    out << "method,write_buffered,read_buffered,version,start_time,kernel_release,file_system,"
+    out << "method,write_buffered,read_buffered,durable,cold,repeat,version,start_time,kernel_"
+           "release,file_system,"
            "mount_point,block_device,clock\n";
-    const std::string run = info.Method + "," + (info.WriteBuffered ? "true" : "false") + "," +
-                            (info.ReadBuffered ? "true" : "false") + "," + info.Version + "," +
-                            info.StartTime + "," + CsvField(info.KernelRelease) + "," +
-                            CsvField(info.FileSystem) + "," + CsvField(info.MountPoint) + "," +
-                            CsvField(info.BlockDevice) + "," + CsvField(info.Clock);
+    const std::string run =
+        info.Method + "," + (info.WriteBuffered ? "true" : "false") + "," +
+        (info.ReadBuffered ? "true" : "false") + "," + (info.Mode.Durable ? "true" : "false") +
+        "," + (info.Mode.Cold ? "true" : "false") + "," + std::to_string(info.Mode.Repeats) + "," +
+        info.Version + "," + info.StartTime + "," + CsvField(info.KernelRelease) + "," +
+        CsvField(info.FileSystem) + "," + CsvField(info.MountPoint) + "," +
+        CsvField(info.BlockDevice) + "," + CsvField(info.Clock);
     for (const std::vector<TResultRow>* list : {&writeRows, &readRows}) {
         for (const TResultRow& row : *list) {
             for (const TColumn& column : RowColumns()) {
@@ -217,6 +229,9 @@ void WriteJson(std::ostream& out, const TRunInfo& info, const std::vector<TResul
         {"block_size", info.BlockSize},
         {"write_buffered", info.WriteBuffered},
         {"read_buffered", info.ReadBuffered},
+        {"durable", info.Mode.Durable},
+        {"cold", info.Mode.Cold},
+        {"repeat", info.Mode.Repeats},
         {"start_time", info.StartTime},
         {"kernel_release", info.KernelRelease},
         {"file_system",

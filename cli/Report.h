@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bench/ResultRow.h"
+#include "bench/RunHost.h"
 #include "cli/CliOptions.h"
 #include "orvane/Version.h"
 
@@ -20,6 +21,7 @@ struct TRunInfo {
     std::string BlockSize; // label
     bool WriteBuffered = false;
     bool ReadBuffered = false;
+    TMeasuringMode Mode;
     std::string StartTime; // ISO 8601, local time with its offset
     std::string KernelRelease;
     std::string FileSystem;

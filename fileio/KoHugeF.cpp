@@ -711,6 +711,16 @@ std::int64_t TKoHugeFile::_FileSize() {
     return cachedSize;
 }
 
+void TKoHugeFile::Flush() {
+    Wrapped([this] {
+        CheckHandle();
+        SetLastError(0);
+        VerifyOsCall(FlushBuffer(), "Flush");
+        SetLastError(0);
+        VerifyOsCall(FlushFileBuffers(handle) != 0, "Flush");
+    });
+}
+
 void TKoHugeFile::Truncate() {
     Wrapped([this] {
         CheckHandle();

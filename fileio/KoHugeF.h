@@ -94,6 +94,8 @@ public:
         }
         BlockReadFull(destination, count, transferred);
     }
+    // Writes the buffer out and has the system put the file's data on the device.
+    void Flush();
     void Seek(std::int64_t block);
     std::int64_t FilePos();
     std::int64_t FileSize();

@@ -2,6 +2,7 @@
 #include "fileio/MMIOFile.h"
 
 #include "fileio/SecondaryErrors.h"
+#include "platform/Measuring.h"
 
 #include <cstdio>
 #include <cstring>
@@ -12,6 +13,7 @@ namespace {
 
 const char* const CannotAllocateText = "Could not allocate new buffer size.";
 const char* const CannotWriteText = "Could not write buffer to disk.";
+const char* const CannotFlushText = "Could not flush the file to the device.";
 const char* const NoFileNameText = "No file name was given before the file was opened.";
 
 const char* OpenErrorText(UINT code) {
@@ -166,6 +168,19 @@ std::int32_t TMMIOFile::Read(void* buffer, std::int32_t count) {
 
 std::int32_t TMMIOFile::Write(const void* buffer, std::int32_t count) {
     return FOpened ? mmioWrite(FHandle, static_cast<const char*>(buffer), count) : -1;
+}
+
+void TMMIOFile::FlushToDevice() {
+    if (!FOpened) {
+        return;
+    }
+    if (mmioFlush(FHandle, 0) != MMSYSERR_NOERROR) {
+        throw EMMIOError(CannotWriteText);
+    }
+    if (FlushFileBuffers(platform::MmioFileHandle(FHandle)) == 0) {
+        throw EMMIOError(std::string(CannotFlushText) + " (" + std::to_string(GetLastError()) +
+                         ")");
+    }
 }
 
 void TMMIOFile::Close() {

@@ -47,6 +47,8 @@ public:
     std::int32_t Seek(std::int32_t offset);
     std::int32_t Read(void* buffer, std::int32_t count);
     std::int32_t Write(const void* buffer, std::int32_t count);
+    // Writes mmio's buffer out and has the system put the file's data on the device.
+    void FlushToDevice();
     // The object is closed afterwards whatever mmio says.
     void Close();
 

@@ -54,7 +54,11 @@ namespace orvane::platform {
     X(Getrlimit, getrlimit, int, int, struct rlimit*)                                              \
     X(Prctl, prctl, int, int, unsigned long)                                                       \
     X(Fsetxattr, fsetxattr, int, int, const char*, const void*, size_t, int)                       \
-    X(Lgetxattr, lgetxattr, ssize_t, const char*, const char*, void*, size_t)
+    X(Lgetxattr, lgetxattr, ssize_t, const char*, const char*, void*, size_t)                      \
+    X(Syncfs, syncfs, int, int)                                                                    \
+    X(PosixFadvise, posix_fadvise, int, int, off_t, off_t, int)                                    \
+    X(Mincore, mincore, int, void*, size_t, unsigned char*)                                        \
+    X(Getrusage, getrusage, int, int, struct rusage*)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {

@@ -2,6 +2,7 @@
 // buffer and go to the file when it is full, at a seek out of it, at mmioSetBuffer,
 // mmioFlush and mmioClose; buffered reads refill a whole buffer. Only bytes the caller
 // wrote are ever written back, so a read after writes never stores stale data.
+#include "platform/Measuring.h"
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "platform/linux/Handles.h"
@@ -378,4 +379,9 @@ MMRESULT mmioFlush(HMMIO hmmio, UINT) {
         return MMSYSERR_INVALHANDLE;
     }
     return mmio->buffer != nullptr ? mmio->Flush() : MMSYSERR_NOERROR;
+}
+
+HANDLE orvane::platform::MmioFileHandle(HMMIO hmmio) {
+    const TMmioObject* mmio = MmioOf(hmmio);
+    return mmio != nullptr ? mmio->file : INVALID_HANDLE_VALUE;
 }

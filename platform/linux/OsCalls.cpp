@@ -48,6 +48,21 @@ int prctl(int option, unsigned long argument) {
 int ioprio_set(int which, int who, int priority) {
     return static_cast<int>(::syscall(SYS_ioprio_set, which, who, priority));
 }
+int syncfs(int fd) {
+    return ::syncfs(fd);
+}
+// Like the other calls, -1 with errno, rather than the error number as the result.
+int posix_fadvise(int fd, off_t offset, off_t length, int advice) {
+    const int err = ::posix_fadvise(fd, offset, length, advice);
+    if (err != 0) {
+        errno = err;
+        return -1;
+    }
+    return 0;
+}
+int getrusage(int who, struct rusage* usage) {
+    return ::getrusage(static_cast<__rusage_who_t>(who), usage);
+}
 using ::chdir;
 using ::close;
 using ::closedir;
@@ -63,6 +78,7 @@ using ::getcwd;
 using ::lgetxattr;
 using ::lseek;
 using ::lstat;
+using ::mincore;
 using ::mlock;
 using ::mmap;
 using ::munlock;

@@ -42,6 +42,11 @@ public:
     TAccessMethod AccessMethod() const override { return Method; }
     bool WriteBuffered() const override { return WriteBufferedBox; }
     bool ReadBuffered() const override { return ReadBufferedBox; }
+    TMeasuringMode MeasuringMode() const override { return Mode; }
+    void MeasuringStep(TMeasuringStep step) override {
+        static const char* const names[] = {"settle", "flush", "drop"};
+        Record(std::string("step ") + names[static_cast<int>(step)]);
+    }
     bool& StopFlag() override { return Stop; }
     bool ChooseTestFile(std::string& fileName) override {
         Proposed = fileName;
@@ -97,6 +102,7 @@ public:
     TAccessMethod Method = TAccessMethod::amFile;
     bool WriteBufferedBox = false;
     bool ReadBufferedBox = false;
+    TMeasuringMode Mode;
     bool Stop = false;
     std::string Answer; // empty: the dialog is cancelled
     std::string Proposed;

@@ -56,6 +56,10 @@ TEST(Cli, OptionsAndTheirExitCodes) {
         {{"--format", "xml"}, 2, "Usage:"},
         {{"--dir", "/tmp", "--file", "/tmp/x.tmp"}, 2, "excludes"},
         {{"extra"}, 2, "Usage:"},
+        {{"--help"}, 0, "--repeat N"},
+        {{"--repeat", "0"}, 2, "Usage:"},
+        {{"--repeat", "x"}, 2, "Usage:"},
+        {{"--repeat"}, 2, "Usage:"},
     };
     for (const Case& c : cases) {
         const TResult result = RunCliCapturing(c.arguments);
@@ -118,6 +122,68 @@ TEST(Cli, JsonAndCsvCarryTheRowsWithUnits) {
 
 // With the JSON (mmio) and CSV (win32) runs above, each method has run once. This one
 // keeps the real pauses between the phases.
+TEST(Cli, TheModesAndWhatEveryRowProves) {
+    TTempDir dir;
+    const TResult json =
+        RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--method", "win32", "--durable",
+                         "--cold", "--repeat", "2", "--format", "json"});
+    ASSERT_EQ(json.code, 0) << json.err;
+    const nlohmann::json document = nlohmann::json::parse(json.out);
+    EXPECT_EQ(document["durable"], true);
+    EXPECT_EQ(document["cold"], true);
+    EXPECT_EQ(document["repeat"], 2);
+    ASSERT_EQ(document["rows"].size(), 22u);
+    for (const nlohmann::json& row : document["rows"]) {
+        SCOPED_TRACE(row.dump());
+        // A number on a disk, null where there is none; never missing.
+        ASSERT_TRUE(row.contains("device_bytes"));
+        EXPECT_TRUE(row["device_bytes"].is_number_unsigned() || row["device_bytes"].is_null());
+        EXPECT_EQ(row["cached_bytes_at_start"].is_null(), row["pass"] == "write");
+        for (const char* key : {"cpu_user_s", "cpu_sys_s"}) {
+            EXPECT_TRUE(row[key].is_number()) << key;
+        }
+        for (const char* key : {"voluntary_switches", "involuntary_switches"}) {
+            EXPECT_TRUE(row[key].is_number_unsigned()) << key;
+        }
+        ASSERT_EQ(row["duration_samples_s"].size(), 2u);
+        const double first = row["duration_samples_s"][0], second = row["duration_samples_s"][1];
+        EXPECT_DOUBLE_EQ(row["duration_min_s"].get<double>(), std::min(first, second));
+        EXPECT_DOUBLE_EQ(row["duration_max_s"].get<double>(), std::max(first, second));
+        EXPECT_NEAR(row["duration_s"].get<double>(), (first + second) / 2, 1e-9);
+    }
+
+    // The default run: one sample each, and the header says so.
+    const TResult csv =
+        RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--format", "csv"});
+    ASSERT_EQ(csv.code, 0) << csv.err;
+    std::istringstream lines(csv.out);
+    std::string header, firstRow;
+    std::getline(lines, header);
+    std::getline(lines, firstRow);
+    const auto field = [&header](const std::string& line, const std::string& name) {
+        std::vector<std::string> names, values;
+        std::string cell;
+        for (std::istringstream in(header); std::getline(in, cell, ',');) {
+            names.push_back(cell);
+        }
+        for (std::istringstream in(line); std::getline(in, cell, ',');) {
+            values.push_back(cell);
+        }
+        const auto at = std::find(names.begin(), names.end(), name) - names.begin();
+        return static_cast<std::size_t>(at) < values.size() ? values[static_cast<std::size_t>(at)]
+                                                            : std::string("<missing>");
+    };
+    EXPECT_EQ(field(firstRow, "pass"), "write");
+    EXPECT_EQ(field(firstRow, "durable"), "false");
+    EXPECT_EQ(field(firstRow, "cold"), "false");
+    EXPECT_EQ(field(firstRow, "repeat"), "1");
+    EXPECT_EQ(field(firstRow, "cached_bytes_at_start"), ""); // null: an empty field
+    EXPECT_EQ(field(firstRow, "duration_samples_s"), field(firstRow, "duration_s"));
+    EXPECT_EQ(field(firstRow, "duration_min_s"), field(firstRow, "duration_s"));
+    EXPECT_NE(field(firstRow, "cpu_sys_s"), "");
+    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+}
+
 TEST(Cli, ATableRunOfTheFileMethod) {
     TTempDir dir;
     for (const char* method : {"file"}) {
@@ -129,6 +195,8 @@ TEST(Cli, ATableRunOfTheFileMethod) {
         ASSERT_EQ(result.code, 0) << method << result.err;
         EXPECT_NE(result.out.find("W: 1M"), std::string::npos);
         EXPECT_NE(result.out.find("R: 1K"), std::string::npos);
+        // What reached the device, in a column of its own.
+        EXPECT_NE(result.out.find("Throughput (KB/s)               Device\n"), std::string::npos);
         EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 2 * 13 + 1);
         EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
     }

@@ -357,3 +357,46 @@ TEST_F(KoHugeFileTest, DatesAndWrappedExceptions) {
 
 } // namespace
 } // namespace orvane
+
+namespace orvane {
+namespace {
+
+// Flush: the buffer reaches the file and the file the device, and a failing flush is named.
+TEST(KoHugeFileFlush, WritesTheBufferOutAndFlushesTheFile) {
+    TTempDir dir;
+    struct Case {
+        bool buffered;
+        int failingCall; // 0: none; else the fdatasync fails
+    };
+    for (const Case c : {Case{true, 0}, Case{false, 0}, Case{true, EIO}}) {
+        SCOPED_TRACE(std::to_string(c.buffered) + " " + std::to_string(c.failingCall));
+        const std::string path = dir.Path("flush.tmp");
+        TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
+        if (c.buffered) {
+            file.RewriteBuffered(1, 65536, false);
+        } else {
+            file.Rewrite(1);
+        }
+        const std::string data(1000, 'x');
+        std::uint32_t written = 0;
+        file.BlockWrite(data.data(), 1000, written);
+        TFaultInjector seam;
+        if (c.failingCall != 0) {
+            seam.FailNth(TOsCall::Fdatasync, 1, c.failingCall);
+            const auto [context, text] = Raised([&] { file.Flush(); });
+            EXPECT_EQ(context, hcOsError);
+            EXPECT_NE(text.find("TKoHugeFile.Flush(" + path + ") failed"), std::string::npos)
+                << text;
+            continue;
+        }
+        file.Flush();
+        EXPECT_EQ(seam.Count(TOsCall::Fdatasync), 1u);
+        EXPECT_EQ(ReadWholeFile(path), data); // before the close
+        file.BlockWrite(data.data(), 1000, written);
+        file.Close();
+        EXPECT_EQ(ReadWholeFile(path), data + data);
+    }
+}
+
+} // namespace
+} // namespace orvane

@@ -274,3 +274,40 @@ TEST(MMIOFile, DestructionClosesAndNeverThrows) {
 
 } // namespace
 } // namespace orvane
+
+namespace orvane {
+namespace {
+
+TEST(MMIOFile, FlushToDeviceWritesTheBufferAndFlushesTheFile) {
+    TTempDir dir;
+    for (const int failure : {0, EIO}) {
+        SCOPED_TRACE(failure);
+        const std::string path = dir.Path("flush.tmp");
+        TMMIOFile file;
+        file.SetFileName(path);
+        file.SetMode(true, maWrite, msExclusive);
+        file.CreateNew();
+        file.SetBufferSize(65536);
+        const std::string data(1000, 'm');
+        ASSERT_EQ(file.Write(data.data(), 1000), 1000);
+        EXPECT_EQ(ReadWholeFile(path), ""); // still in mmio's buffer
+        TFaultInjector seam;
+        if (failure != 0) {
+            seam.FailNth(TOsCall::Fdatasync, 1, failure);
+            try {
+                file.FlushToDevice();
+                ADD_FAILURE() << "no error";
+            } catch (const EMMIOError& error) {
+                EXPECT_NE(std::string(error.what()).find("Could not flush"), std::string::npos);
+            }
+        } else {
+            file.FlushToDevice();
+            EXPECT_EQ(seam.Count(TOsCall::Fdatasync), 1u);
+        }
+        EXPECT_EQ(ReadWholeFile(path), data); // the buffer went out either way
+        file.Close();
+    }
+}
+
+} // namespace
+} // namespace orvane

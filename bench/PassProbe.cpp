@@ -1,0 +1,31 @@
+// Reading the proof around a pass.
+#include "bench/PassProbe.h"
+
+namespace orvane {
+
+void TPassProbe::Before() {
+    if (FPass == TResultList::Read) {
+        FProof.CachedBytesAtStart = platform::CachedBytes(FFileName);
+    }
+    // The counters last, nearest to the start clock.
+    FUsageBefore = platform::ReadThreadUsage();
+    FDeviceBefore = platform::ReadDeviceCounters(FDevice);
+}
+
+void TPassProbe::After() {
+    const std::optional<platform::TDeviceCounters> device = platform::ReadDeviceCounters(FDevice);
+    const std::optional<platform::TThreadUsage> usage = platform::ReadThreadUsage();
+    if (device && FDeviceBefore) {
+        FProof.DeviceBytes = FPass == TResultList::Write
+                                 ? device->WrittenBytes - FDeviceBefore->WrittenBytes
+                                 : device->ReadBytes - FDeviceBefore->ReadBytes;
+    }
+    if (usage && FUsageBefore) {
+        FProof.CpuUserSeconds = usage->UserSeconds - FUsageBefore->UserSeconds;
+        FProof.CpuSystemSeconds = usage->SystemSeconds - FUsageBefore->SystemSeconds;
+        FProof.VoluntarySwitches = usage->VoluntarySwitches - FUsageBefore->VoluntarySwitches;
+        FProof.InvoluntarySwitches = usage->InvoluntarySwitches - FUsageBefore->InvoluntarySwitches;
+    }
+}
+
+} // namespace orvane
