@@ -112,8 +112,9 @@ std::string BlockDeviceOf(const std::string& path) {
     if (OsCalls().stat(path.c_str(), &info) != 0) {
         return {};
     }
-    const std::string device =
-        std::to_string(major(info.st_dev)) + ":" + std::to_string(minor(info.st_dev));
+    std::string device = std::to_string(major(info.st_dev));
+    device += ":";
+    device += std::to_string(minor(info.st_dev));
     // Anonymous devices (tmpfs, overlay, btrfs subvolumes, NFS) have no entry here; a
     // partition or a device-mapper volume has one, and its own counters in diskstats.
     struct stat block {};
@@ -136,7 +137,9 @@ std::optional<TDeviceCounters> ReadDeviceCounters(const std::string& device) {
                       writesMerged = 0, sectorsWritten = 0;
         fields >> majorNumber >> minorNumber >> name >> reads >> readsMerged >> sectorsRead >>
             readMs >> writes >> writesMerged >> sectorsWritten;
-        if (fields && majorNumber + ":" + minorNumber == device) {
+        majorNumber += ":";
+        majorNumber += minorNumber;
+        if (fields && majorNumber == device) {
             return TDeviceCounters{sectorsRead * SectorBytes, sectorsWritten * SectorBytes};
         }
     }
