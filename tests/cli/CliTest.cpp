@@ -346,7 +346,9 @@ TEST(CliSafety, ResultsAreNeverLostSilently) {
     // Standard output that fails (closed, or on a full disk).
     std::ostringstream err;
     std::ostream broken(nullptr);
-    EXPECT_EQ(RunCli({"--dir", dir.Dir(), "--file-size", "1M"}, broken, err, false), 1);
+    TRunHooks noPauses;
+    noPauses.Pause = [](unsigned) {};
+    EXPECT_EQ(RunCli({"--dir", dir.Dir(), "--file-size", "1M"}, broken, err, false, noPauses), 1);
     EXPECT_NE(err.str().find("could not be written to standard output"), std::string::npos);
 
     // A run that fails leaves earlier results in --output as they were.
