@@ -6,6 +6,7 @@
 #include "app/Frames.h"
 #include "app/Gauge.h"
 #include "app/HandlerGuard.h"
+#include "app/MeasuringMenu.h"
 #include "app/Priorities.h"
 #include "bench/Methods.h"
 #include "bench/Scales.h"
@@ -16,6 +17,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -127,6 +129,7 @@ TMainForm::TMainForm(TDialogs& dialogs, TPriorities& priorities, QWidget* parent
     setAutoFillBackground(true);
 
     CreateControls();
+    CreateMeasuringMenu();
     SetTabOrder();
     SetAccessibleNames();
     // The design's starting positions are set; only now do the handlers listen.
@@ -221,6 +224,19 @@ void TMainForm::CreateControls() {
     GaugePanel = Placed(new TBevelPanel(this), 368, 312, 137, 25);
     // Centred within the inner bevel (3 pixels in), a face-coloured pixel all round.
     Gauge = Placed(new TGauge(GaugePanel), 4, 4, 129, 17);
+}
+
+void TMainForm::CreateMeasuringMenu() {
+    FMeasuring = new TMeasuringMenu(this);
+    for (QTreeWidget* list : {WriteListView, ReadListView}) {
+        // Right click and the context-menu key; not while a run measures.
+        list->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(list, &QWidget::customContextMenuRequested, this, [this, list](const QPoint& at) {
+            if (!FRunning) {
+                FMeasuring->Menu()->exec(list->viewport()->mapToGlobal(at));
+            }
+        });
+    }
 }
 
 void TMainForm::ConnectHandlers() {

@@ -26,6 +26,7 @@ class QTreeWidget;
 namespace orvane {
 
 class TBevel;
+class TMeasuringMenu;
 class TBevelPanel;
 class TGauge;
 class TPriorities;
@@ -103,6 +104,7 @@ public:
     TAccessMethod AccessMethod() const override;
     bool WriteBuffered() const override;
     bool ReadBuffered() const override;
+    TMeasuringMode MeasuringMode() const override;
     bool& StopFlag() override { return FStopRequested; }
     bool ChooseTestFile(std::string& fileName) override;
     void ShowError(const std::string& text) override;
@@ -118,6 +120,9 @@ public:
     void SetGaugeProgress(std::int32_t progress) override;
     void ClearResults() override;
     void AddResultRow(TResultList list, const TResultRow& row) override;
+
+    // The result lists' context menu: how the next run measures.
+    TMeasuringMenu* Measuring() const { return FMeasuring; }
 
     // The pause before and after each pass; a real sleep unless replaced (by tests, which
     // run the same phases without waiting).
@@ -138,6 +143,7 @@ private:
     void SetTabOrder();
     void UpdateRadioTabStop();
     void SetAccessibleNames();
+    void CreateMeasuringMenu();
     template <typename Body> void Guarded(Body&& body);
     // Mentions, once per directory, test files that an ended run left there.
     void MentionLeftovers(const std::string& directory);
@@ -145,6 +151,7 @@ private:
     TDialogs& FDialogs;
     TPriorities& FPriorities;
     QButtonGroup* FAccessButtons = nullptr;
+    TMeasuringMenu* FMeasuring = nullptr;
 
     std::int32_t FBlockSize = 0;
     std::int32_t FChunkSize = 0;

@@ -2,6 +2,7 @@
 // through which the run reads the settings and shows its progress and rows.
 #include "app/Gauge.h"
 #include "app/MainForm.h"
+#include "app/MeasuringMenu.h"
 
 #include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
@@ -215,9 +216,28 @@ void TMainForm::SetGaugeProgress(std::int32_t progress) {
     Gauge->SetProgress(progress);
 }
 
+TMeasuringMode TMainForm::MeasuringMode() const {
+    return FMeasuring->Mode();
+}
+
 void TMainForm::ClearResults() {
     WriteListView->clear();
     ReadListView->clear();
+    // The captions above the lists say how their rows are measured, where that is not the
+    // plain run; the plain run keeps the window exactly as it always was.
+    const TMeasuringMode mode = FMeasuring->Mode();
+    const struct {
+        QLabel* label;
+        QString text;
+        int width;
+    } captions[] = {
+        {WListLabel, QStringLiteral("Write") + TMeasuringMenu::WriteNote(mode), 25},
+        {RListLabel, QStringLiteral("Read") + TMeasuringMenu::ReadNote(mode), 26},
+    };
+    for (const auto& caption : captions) {
+        caption.label->setText(caption.text);
+        caption.label->resize(std::max(caption.width, caption.label->sizeHint().width()), 13);
+    }
 }
 
 void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {

@@ -140,6 +140,7 @@ int RunOrvane(int& argc, char** argv) {
     HeldMessages = nullptr;
     // The name only, not a display name: Qt would append a display name to every caption.
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
+    QApplication::setOrganizationName(QString::fromLatin1(ApplicationTitle)); // the settings' place
     QApplication::setWindowIcon(ApplicationIcon());
     ApplyClassicLook(application);
     DecimalSeparator(); // the user's locale as it is at program start

@@ -1,0 +1,121 @@
+// The measuring menu and its settings.
+#include "app/MeasuringMenu.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QSettings>
+#include <QWidget>
+
+namespace orvane {
+
+namespace {
+
+constexpr int RepeatChoices[] = {1, 3, 5};
+const char* const DurableKey = "measuring/durable";
+const char* const ColdKey = "measuring/cold";
+const char* const RepeatsKey = "measuring/repeats";
+
+QAction* Checkable(QMenu* menu, const QString& text, const char* name) {
+    QAction* action = menu->addAction(text);
+    action->setObjectName(QString::fromLatin1(name));
+    action->setCheckable(true);
+    return action;
+}
+
+QString Note(bool special, const char* word, int repeats) {
+    QStringList parts;
+    if (special) {
+        parts << QString::fromLatin1(word);
+    }
+    if (repeats > 1) {
+        parts << QStringLiteral("median of %1").arg(repeats);
+    }
+    return parts.isEmpty() ? QString()
+                           : QStringLiteral(" (%1)").arg(parts.join(QStringLiteral(", ")));
+}
+
+} // namespace
+
+TMeasuringMenu::TMeasuringMenu(QWidget* parent) : QObject(parent) {
+    FMenu = new QMenu(parent);
+    FMenu->setObjectName(QStringLiteral("MeasuringMenu"));
+    FMenu->setAccessibleName(QStringLiteral("Measuring mode"));
+    Standard = Checkable(FMenu, QStringLiteral("&Page cache (standard)"), "Standard");
+    Durable = Checkable(FMenu, QStringLiteral("&Durable writes"), "Durable");
+    Cold = Checkable(FMenu, QStringLiteral("&Cold reads"), "Cold");
+    FMenu->addSeparator();
+    QMenu* repeats = FMenu->addMenu(QStringLiteral("&Repeats"));
+    repeats->setObjectName(QStringLiteral("RepeatsMenu"));
+    auto* group = new QActionGroup(this);
+    for (int i = 0; i < 3; ++i) {
+        Repeats[i] = Checkable(repeats, QString::number(RepeatChoices[i]), "Repeats");
+        Repeats[i]->setObjectName(QStringLiteral("Repeats%1").arg(RepeatChoices[i]));
+        Repeats[i]->setData(RepeatChoices[i]);
+        group->addAction(Repeats[i]);
+    }
+    Load();
+    // The standard run is the absence of both modes, so choosing it clears them.
+    connect(Standard, &QAction::triggered, this, [this] {
+        Durable->setChecked(false);
+        Cold->setChecked(false);
+        Show();
+        Save();
+    });
+    for (QAction* action : {Durable, Cold, Repeats[0], Repeats[1], Repeats[2]}) {
+        connect(action, &QAction::triggered, this, [this] {
+            Show();
+            Save();
+        });
+    }
+}
+
+TMeasuringMode TMeasuringMenu::Mode() const {
+    TMeasuringMode mode;
+    mode.Durable = Durable->isChecked();
+    mode.Cold = Cold->isChecked();
+    for (QAction* action : Repeats) {
+        if (action->isChecked()) {
+            mode.Repeats = action->data().toInt();
+        }
+    }
+    return mode;
+}
+
+QString TMeasuringMenu::WriteNote(const TMeasuringMode& mode) {
+    return Note(mode.Durable, "durable", mode.Repeats);
+}
+
+QString TMeasuringMenu::ReadNote(const TMeasuringMode& mode) {
+    return Note(mode.Cold, "cold", mode.Repeats);
+}
+
+void TMeasuringMenu::Load() {
+    const QSettings settings;
+    Durable->setChecked(settings.value(QString::fromLatin1(DurableKey), false).toBool());
+    Cold->setChecked(settings.value(QString::fromLatin1(ColdKey), false).toBool());
+    const int repeats = settings.value(QString::fromLatin1(RepeatsKey), 1).toInt();
+    bool found = false;
+    for (QAction* action : Repeats) {
+        found = found || action->data().toInt() == repeats;
+        action->setChecked(action->data().toInt() == repeats);
+    }
+    if (!found) {
+        Repeats[0]->setChecked(true); // a value from elsewhere: the standard count
+    }
+    Show();
+}
+
+void TMeasuringMenu::Save() const {
+    QSettings settings;
+    const TMeasuringMode mode = Mode();
+    settings.setValue(QString::fromLatin1(DurableKey), mode.Durable);
+    settings.setValue(QString::fromLatin1(ColdKey), mode.Cold);
+    settings.setValue(QString::fromLatin1(RepeatsKey), mode.Repeats);
+}
+
+void TMeasuringMenu::Show() {
+    Standard->setChecked(!Durable->isChecked() && !Cold->isChecked());
+}
+
+} // namespace orvane

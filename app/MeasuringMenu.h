@@ -1,0 +1,44 @@
+// The result lists' context menu: how the next run measures (as it always has, or with
+// durable writes and/or cold reads) and how often each pass is repeated. The choice is
+// remembered between starts; a new user gets the plain run.
+#pragma once
+
+#include "bench/RunHost.h"
+
+#include <QObject>
+#include <QString>
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QWidget;
+
+namespace orvane {
+
+class TMeasuringMenu : public QObject {
+    Q_OBJECT
+public:
+    explicit TMeasuringMenu(QWidget* parent);
+
+    TMeasuringMode Mode() const;
+    QMenu* Menu() const { return FMenu; }
+
+    // What a list's caption adds for the mode its rows were measured in: "" for the plain
+    // run, else e.g. " (durable, median of 3)".
+    static QString WriteNote(const TMeasuringMode& mode);
+    static QString ReadNote(const TMeasuringMode& mode);
+
+    QAction* Standard = nullptr;
+    QAction* Durable = nullptr;
+    QAction* Cold = nullptr;
+    QAction* Repeats[3] = {};
+
+private:
+    void Load();
+    void Save() const;
+    void Show();
+
+    QMenu* FMenu = nullptr;
+};
+
+} // namespace orvane

@@ -1,0 +1,124 @@
+// The result lists' context menu: the measuring mode and the repeats, remembered between
+// starts, opened by a right click or the context-menu key (not during a run), and the
+// captions that tell which mode the rows shown were measured in.
+#include "app/MeasuringMenu.h"
+#include "app/MainForm.h"
+#include "tests/app/FakeDialogs.h"
+#include "tests/platform/PlatformTestSupport.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QSlider>
+#include <QTimer>
+#include <QTreeWidget>
+#include <gtest/gtest.h>
+
+namespace orvane {
+namespace {
+
+class MeasuringMenuTest : public ::testing::Test {
+protected:
+    void SetUp() override { QSettings().clear(); }
+    void TearDown() override { QSettings().clear(); }
+
+    TRecordingDialogs Dialogs;
+    TFakePriorities Priorities{true, true};
+};
+
+TEST_F(MeasuringMenuTest, ANewUserGetsThePlainRunAndAChoiceIsRemembered) {
+    {
+        TMainForm form{Dialogs, Priorities};
+        TMeasuringMenu& menu = *form.Measuring();
+        EXPECT_TRUE(menu.Standard->isChecked());
+        EXPECT_FALSE(menu.Durable->isChecked());
+        EXPECT_FALSE(menu.Cold->isChecked());
+        EXPECT_TRUE(menu.Repeats[0]->isChecked());
+        const TMeasuringMode plain = form.MeasuringMode();
+        EXPECT_FALSE(plain.Durable || plain.Cold);
+        EXPECT_EQ(plain.Repeats, 1);
+
+        menu.Durable->trigger();
+        menu.Cold->trigger();
+        menu.Repeats[1]->trigger();
+        EXPECT_FALSE(menu.Standard->isChecked());
+        const TMeasuringMode chosen = form.MeasuringMode();
+        EXPECT_TRUE(chosen.Durable && chosen.Cold);
+        EXPECT_EQ(chosen.Repeats, 3);
+    }
+    // The next start: the same choice.
+    TMainForm again{Dialogs, Priorities};
+    const TMeasuringMode kept = again.MeasuringMode();
+    EXPECT_TRUE(kept.Durable && kept.Cold);
+    EXPECT_EQ(kept.Repeats, 3);
+    // The standard run clears both modes and keeps the repeats.
+    again.Measuring()->Standard->trigger();
+    EXPECT_FALSE(again.MeasuringMode().Durable || again.MeasuringMode().Cold);
+    EXPECT_EQ(again.MeasuringMode().Repeats, 3);
+    EXPECT_TRUE(again.Measuring()->Standard->isChecked());
+    // Every item has a name a screen reader can read.
+    for (QAction* action : again.Measuring()->Menu()->actions()) {
+        EXPECT_TRUE(action->isSeparator() || !action->text().isEmpty());
+    }
+    EXPECT_EQ(again.Measuring()->Menu()->accessibleName(), QStringLiteral("Measuring mode"));
+}
+
+TEST_F(MeasuringMenuTest, ARightClickOrTheMenuKeyOpensItOnBothLists) {
+    TMainForm form{Dialogs, Priorities};
+    form.show();
+    struct Case {
+        QTreeWidget* list;
+        QContextMenuEvent::Reason reason;
+    };
+    for (const Case& c : {Case{form.WriteListView, QContextMenuEvent::Mouse},
+                          Case{form.ReadListView, QContextMenuEvent::Keyboard}}) {
+        QWidget* opened = nullptr;
+        QTimer::singleShot(0, [&] {
+            opened = QApplication::activePopupWidget();
+            if (opened != nullptr) {
+                opened->close();
+            }
+        });
+        const QPoint at(10, 10);
+        QContextMenuEvent event(c.reason, at, c.list->viewport()->mapToGlobal(at));
+        QApplication::sendEvent(c.list->viewport(), &event);
+        EXPECT_EQ(opened, form.Measuring()->Menu()) << c.list->accessibleName().toStdString();
+    }
+}
+
+TEST_F(MeasuringMenuTest, TheCaptionsSayHowTheRowsShownWereMeasured) {
+    testing::TTempDir dir;
+    Dialogs.SaveDialogAnswer = dir.Path("modes.tmp");
+    TMainForm form{Dialogs, Priorities};
+    form.SetPauseFunction([](unsigned) {});
+    form.FileSizeTrackBar->setValue(0); // 1M
+    form.show();
+    form.Measuring()->Durable->trigger();
+    form.Measuring()->Cold->trigger();
+    form.GoBitBtn->click();
+    EXPECT_TRUE(Dialogs.Exceptions.empty());
+    EXPECT_EQ(form.WriteListView->topLevelItemCount(), 11);
+    EXPECT_EQ(form.WListLabel->text(), QStringLiteral("Write (durable)"));
+    EXPECT_EQ(form.RListLabel->text(), QStringLiteral("Read (cold)"));
+    EXPECT_GE(form.WListLabel->width(), form.WListLabel->sizeHint().width());
+
+    // Changing the menu after the run leaves the captions with the rows they describe.
+    form.Measuring()->Standard->trigger();
+    EXPECT_EQ(form.WListLabel->text(), QStringLiteral("Write (durable)"));
+    form.Measuring()->Repeats[1]->trigger();
+    EXPECT_EQ(TMeasuringMenu::WriteNote(form.MeasuringMode()), QStringLiteral(" (median of 3)"));
+    form.Measuring()->Repeats[0]->trigger();
+    // The plain run: the captions and their boxes as the window always had them.
+    form.GoBitBtn->click();
+    EXPECT_EQ(form.WListLabel->text(), QStringLiteral("Write"));
+    EXPECT_EQ(form.RListLabel->text(), QStringLiteral("Read"));
+    EXPECT_EQ(form.WListLabel->geometry(), QRect(8, 8, 25, 13));
+    EXPECT_EQ(form.RListLabel->geometry(), QRect(264, 8, 26, 13));
+}
+
+} // namespace
+} // namespace orvane
