@@ -3,7 +3,7 @@
 // row: "W 1K 123456" (nanoseconds). perf/window-vs-cli.sh sets it beside orvane-cli.
 #include "app/ClassicLook.h"
 #include "app/MainForm.h"
-#include "tests/app/FakeDialogs.h"
+#include "tests/support/FakeDialogs.h"
 
 #include <QApplication>
 #include <QCheckBox>

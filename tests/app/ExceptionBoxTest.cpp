@@ -3,7 +3,7 @@
 #include "app/ExceptionBox.h"
 #include "app/HandlerGuard.h"
 #include "fileio/Exception.h"
-#include "tests/app/FakeDialogs.h"
+#include "tests/support/FakeDialogs.h"
 
 #include <QMessageBox>
 #include <QTimer>

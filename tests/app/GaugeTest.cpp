@@ -3,7 +3,7 @@
 // must read over both parts.
 #include "app/Gauge.h"
 #include "app/ClassicLook.h"
-#include "tests/app/Contrast.h"
+#include "tests/support/Contrast.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

@@ -5,8 +5,8 @@
 #include "app/Frames.h"
 #include "app/Gauge.h"
 #include "bench/ResultRow.h"
-#include "tests/app/Contrast.h"
-#include "tests/app/FakeDialogs.h"
+#include "tests/support/Contrast.h"
+#include "tests/support/FakeDialogs.h"
 
 #include <QAccessible>
 #include <QAccessibleValueInterface>

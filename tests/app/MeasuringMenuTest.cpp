@@ -3,8 +3,8 @@
 // captions that tell which mode the rows shown were measured in.
 #include "app/MeasuringMenu.h"
 #include "app/MainForm.h"
-#include "tests/app/FakeDialogs.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <QAction>
 #include <QApplication>

@@ -3,8 +3,8 @@
 #include "app/Gauge.h"
 #include "app/MainForm.h"
 #include "app/StopSignals.h"
-#include "tests/app/FakeDialogs.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/FakeDialogs.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <QCheckBox>
 #include <QCoreApplication>

@@ -2,7 +2,7 @@
 // before the window shows; then the window on screen at its fixed size.
 #include "app/Startup.h"
 #include "app/MainForm.h"
-#include "tests/app/FakeDialogs.h"
+#include "tests/support/FakeDialogs.h"
 
 #include <gtest/gtest.h>
 

@@ -4,8 +4,8 @@
 #include "bench/BenchmarkRun.h"
 #include "bench/Scales.h"
 #include "platform/OsCalls.h"
-#include "tests/bench/RecordingHost.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
+#include "tests/support/RecordingHost.h"
 
 #include <algorithm>
 #include <cerrno>

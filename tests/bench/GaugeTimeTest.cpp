@@ -3,8 +3,8 @@
 // costs. Hosts here spend time in the gauge on purpose.
 #include "bench/BenchmarkRun.h"
 #include "bench/TimedLoop.h"
-#include "tests/bench/RecordingHost.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
+#include "tests/support/RecordingHost.h"
 
 #include <chrono>
 #include <gtest/gtest.h>

@@ -4,8 +4,8 @@
 // file and add no row for what it did not create, and nothing may hang.
 #include "bench/BenchmarkRun.h"
 #include "platform/TestFileGuard.h"
-#include "tests/bench/RecordingHost.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
+#include "tests/support/RecordingHost.h"
 
 #include <algorithm>
 #include <csignal>

@@ -5,8 +5,8 @@
 #include "bench/Scales.h"
 #include "platform/Measuring.h"
 #include "platform/OsCalls.h"
-#include "tests/bench/RecordingHost.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
+#include "tests/support/RecordingHost.h"
 
 #include <algorithm>
 #include <cerrno>

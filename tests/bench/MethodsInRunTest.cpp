@@ -3,8 +3,8 @@
 // system call, for all three methods.
 #include "bench/BenchmarkRun.h"
 #include "platform/OsCalls.h"
-#include "tests/bench/RecordingHost.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
+#include "tests/support/RecordingHost.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #include "bench/ResultRow.h"
 #include "bench/Clock.h"
 #include "bench/TestFile.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

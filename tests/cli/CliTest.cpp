@@ -5,7 +5,7 @@
 #include "orvane/Version.h"
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <csignal>
 #include <gtest/gtest.h>

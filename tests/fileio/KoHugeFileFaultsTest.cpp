@@ -4,8 +4,8 @@
 // and a fault at every system call.
 #include "fileio/KoHugeF.h"
 #include "platform/OsCalls.h"
-#include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/FaultSweep.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <climits>

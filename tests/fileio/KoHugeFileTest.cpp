@@ -4,7 +4,7 @@
 #include "fileio/KoHugeF.h"
 #include "fileio/SecondaryErrors.h"
 #include "platform/OsCalls.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

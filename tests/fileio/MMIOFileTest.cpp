@@ -3,7 +3,7 @@
 #include "fileio/MMIOFile.h"
 #include "fileio/SecondaryErrors.h"
 #include "platform/OsCalls.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

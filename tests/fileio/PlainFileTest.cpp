@@ -2,7 +2,7 @@
 // CheckIO with its German messages.
 #include "fileio/PlainFile.h"
 #include "platform/OsCalls.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <cstring>

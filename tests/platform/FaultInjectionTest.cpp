@@ -2,8 +2,8 @@
 // would give, and a short transfer as a short count.
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
 #include "tests/support/FaultSweep.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <cstdio>

@@ -1,7 +1,7 @@
 // Files through the Win32 calls: dispositions, transfers, positioning past 4 GiB, share
 // modes within and across processes, deletion and the error codes Windows gives.
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cstring>
 #include <fcntl.h>

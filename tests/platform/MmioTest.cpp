@@ -2,7 +2,7 @@
 // the fault seam.
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Priority requests on Linux, run in child processes so the test process keeps its own
 // priorities; the unprivileged cases drop to the "nobody" user where the test runs as root.
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
 

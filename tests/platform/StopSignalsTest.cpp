@@ -4,7 +4,7 @@
 #include "platform/StopSignals.h"
 #include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <csignal>

@@ -1,6 +1,6 @@
 // Paths, free space, memory, system messages, clocks, file times and events.
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
 #include <sys/statvfs.h>

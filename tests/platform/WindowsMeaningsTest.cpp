@@ -4,7 +4,7 @@
 // compression where the volume has none.
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
-#include "tests/platform/PlatformTestSupport.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
 #include <fcntl.h>
