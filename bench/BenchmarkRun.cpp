@@ -172,10 +172,10 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         }
 
         host.SetGaugeProgress(0);
-        if (FMode.Cold) {
-            DropFromCache(host);
-        }
         open(ops->OpenForRead);
+        if (FMode.Cold) {
+            DropFromCache(host); // the file checked as the run's own just before
+        }
         host.SetPhaseColour(TPhaseColour::Read);
         host.ProcessMessages();
         if (FMode.Durable) {

@@ -24,7 +24,8 @@ constexpr std::uint64_t SectorBytes = 512; // diskstats counts in 512-byte units
 class TDescriptor {
 public:
     TDescriptor(const std::string& path, int flags)
-        : FFd(OsCalls().open(path.c_str(), flags | O_CLOEXEC, 0)) {}
+        // Never through a link, never waiting on a special file put in the file's place.
+        : FFd(OsCalls().open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0)) {}
     ~TDescriptor() {
         if (FFd >= 0) {
             OsCalls().close(FFd);
