@@ -20,7 +20,7 @@ struct TRunHooks {
 };
 
 // `arguments` without the program name. Progress goes to `err` only when `progress` is
-// true (the program passes whether stderr is a terminal).
+// true (the program passes whether both stdout and stderr are terminals).
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            bool progress, const TRunHooks& hooks = {});
 

@@ -100,17 +100,21 @@ void TCliHost::ReportFailure(const std::exception& error) {
          << FileSizeLimitNote(static_cast<std::uint64_t>(FileSize()) + 1) << "\n";
 }
 
-void TCliHost::Unlock() {
+void TCliHost::Lock() {
     if (FProgress) {
-        FErr << "\r\033[K" << std::flush; // the progress line goes
+        FProgressLine.Start(static_cast<int>(2 * ChunkSizes.size()) *
+                            std::max(FOptions.Mode.Repeats, 1));
     }
 }
 
+void TCliHost::Unlock() {
+    FProgressLine.Clear();
+}
+
 void TCliHost::SetPhaseColour(TPhaseColour colour) {
-    FPass = colour == TPhaseColour::Write  ? "write"
-            : colour == TPhaseColour::Read ? "read"
-                                           : "prepare";
-    ShowProgress();
+    if (FProgress && (colour == TPhaseColour::Write || colour == TPhaseColour::Read)) {
+        FProgressLine.PassBegins(ChunkLabel(), colour == TPhaseColour::Write ? "write" : "read");
+    }
 }
 
 void TCliHost::ProcessMessages() {
@@ -137,16 +141,9 @@ void TCliHost::SetGaugeRange(std::int32_t maximum) {
 }
 
 void TCliHost::SetGaugeProgress(std::int32_t progress) {
+    // Inside a pass: the run takes this call's time out of the pass.
     if (FProgress && progress > 0) {
-        FErr << "\r\033[K" << ChunkLabel() << " " << FPass << " "
-             << static_cast<int>(static_cast<double>(progress) * 100.0 / FGaugeMax) << "%"
-             << std::flush;
-    }
-}
-
-void TCliHost::ShowProgress() {
-    if (FProgress) {
-        FErr << "\r\033[K" << ChunkLabel() << " " << FPass << std::flush;
+        FProgressLine.Percent(static_cast<int>(static_cast<double>(progress) * 100.0 / FGaugeMax));
     }
 }
 

@@ -7,6 +7,7 @@
 #include "bench/RunHost.h"
 #include "cli/CliApp.h"
 #include "cli/CliOptions.h"
+#include "cli/Progress.h"
 
 #include <iosfwd>
 #include <string>
@@ -35,7 +36,7 @@ public:
     void ShowNotEnoughSpace(std::int64_t freeBytes) override;
     void ReportFailure(const std::exception& error) override;
     void SetCaption(const std::string&) override {}
-    void Lock() override {}
+    void Lock() override;
     void Unlock() override;
     void SetPhaseColour(TPhaseColour colour) override;
     void ProcessMessages() override;
@@ -51,8 +52,6 @@ public:
     int StopSignal() const { return FStopSignal; }
 
 private:
-    void ShowProgress();
-
     const TCliOptions& FOptions;
     std::ostream& FErr;
     const bool FProgress;
@@ -63,7 +62,7 @@ private:
     int FStopSignal = 0;
     std::string FTestFile;
     std::int32_t FGaugeMax = 100;
-    const char* FPass = "";
+    TProgressLine FProgressLine{FErr};
     std::vector<TResultRow> FWriteRows;
     std::vector<TResultRow> FReadRows;
 };

@@ -29,6 +29,8 @@ int main(int argc, char** argv) {
     OccupyIfClosed(STDERR_FILENO);
     // With standard output closed, the report can't go anywhere: writing it fails.
     std::ostream closedOut(nullptr);
+    // Progress only where a person watches both outputs.
+    const bool progress = ::isatty(STDOUT_FILENO) != 0 && ::isatty(STDERR_FILENO) != 0;
     return orvane::cli::RunCli({argv + 1, argv + argc}, stdoutClosed ? closedOut : std::cout,
-                               std::cerr, ::isatty(STDERR_FILENO) != 0);
+                               std::cerr, progress);
 }

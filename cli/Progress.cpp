@@ -1,0 +1,80 @@
+// The progress line.
+#include "cli/Progress.h"
+
+#include <cmath>
+#include <cstdio>
+#include <ostream>
+
+namespace orvane::cli {
+
+namespace {
+
+constexpr auto RedrawInterval = std::chrono::milliseconds(100);
+
+} // namespace
+
+std::string FormatClock(double seconds) {
+    const auto whole = static_cast<long long>(std::llround(std::max(seconds, 0.0)));
+    char text[32];
+    if (whole >= 3600) {
+        std::snprintf(text, sizeof text, "%lld:%02lld:%02lld", whole / 3600, whole / 60 % 60,
+                      whole % 60);
+    } else {
+        std::snprintf(text, sizeof text, "%lld:%02lld", whole / 60, whole % 60);
+    }
+    return text;
+}
+
+TProgressLine::TProgressLine(std::ostream& out, TClock clock)
+    : FOut(out), FClock(std::move(clock)) {}
+
+void TProgressLine::Start(int totalPasses) {
+    FTotal = totalPasses;
+    FPass = 0;
+    FStart = FClock();
+}
+
+void TProgressLine::PassBegins(const std::string& chunkLabel, const char* pass) {
+    ++FPass;
+    FPercent = 0;
+    FChunk = chunkLabel;
+    FKind = pass;
+    Draw(false);
+}
+
+void TProgressLine::Percent(int percent) {
+    FPercent = percent;
+    Draw(false);
+}
+
+void TProgressLine::Clear() {
+    if (FDrawn) {
+        FOut << "\r\033[K" << std::flush;
+        FDrawn = false;
+    }
+}
+
+std::string TProgressLine::Text() const {
+    const double elapsed = std::chrono::duration<double>(FClock() - FStart).count();
+    std::string text = "pass " + std::to_string(FPass) + " of " + std::to_string(FTotal) + ": " +
+                       FChunk + " " + FKind + " " + std::to_string(FPercent) + "%, " +
+                       FormatClock(elapsed) + " so far";
+    // The passes done (the current one by its share) give the time a pass takes.
+    const double done = (FPass - 1) + FPercent / 100.0;
+    if (FPass > 1 && done > 0) {
+        text += ", about " + FormatClock(elapsed / done * (FTotal - done)) + " left";
+    }
+    return text;
+}
+
+void TProgressLine::Draw(bool force) {
+    const TPassClock::time_point now = FClock();
+    if (!force && FDrawn && now - FLastDraw < RedrawInterval) {
+        return;
+    }
+    FLastDraw = now;
+    FDrawn = true;
+    FOut << "\r\033[K" << Text() << std::flush;
+}
+
+} // namespace orvane::cli

@@ -1,0 +1,48 @@
+// The progress line on a terminal: which pass of how many, the pass's percentage, the time
+// so far and an estimate of the time left from the passes done. Redrawn in place at most
+// ten times a second.
+#pragma once
+
+#include "bench/Clock.h"
+
+#include <functional>
+#include <iosfwd>
+#include <string>
+
+namespace orvane::cli {
+
+class TProgressLine {
+public:
+    using TClock = std::function<TPassClock::time_point()>;
+
+    explicit TProgressLine(
+        std::ostream& out, TClock clock = [] { return TPassClock::now(); });
+
+    void Start(int totalPasses);
+    void PassBegins(const std::string& chunkLabel, const char* pass);
+    void Percent(int percent);
+    // Removes the line.
+    void Clear();
+
+    // The line as it would be drawn now, without the terminal's control characters.
+    std::string Text() const;
+
+private:
+    void Draw(bool force);
+
+    std::ostream& FOut;
+    TClock FClock;
+    TPassClock::time_point FStart{};
+    TPassClock::time_point FLastDraw{};
+    bool FDrawn = false;
+    int FTotal = 0;
+    int FPass = 0; // 1-based, 0 before the first pass
+    int FPercent = 0;
+    std::string FChunk;
+    const char* FKind = "";
+};
+
+// "m:ss", or "h:mm:ss" from an hour on.
+std::string FormatClock(double seconds);
+
+} // namespace orvane::cli
