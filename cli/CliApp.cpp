@@ -7,14 +7,22 @@
 #include "cli/CliHost.h"
 #include "cli/Leftovers.h"
 #include "cli/Output.h"
-#include "cli/Report.h"
 #include "platform/StopSignals.h"
+#include "results/History.h"
+#include "results/Report.h"
 
 #include <ostream>
 #include <sstream>
 #include <unistd.h>
 
 namespace orvane::cli {
+
+using results::DescribeRun;
+using results::TRunInfo;
+using results::TRunSettings;
+using results::WriteCsv;
+using results::WriteJson;
+using results::WriteTable;
 
 namespace {
 
@@ -106,7 +114,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     const TCurrentDirectoryKeeper keeper;
     const std::string directory =
         DirectoryOf(FullPathName(options.File.empty() ? options.Dir + "/x" : options.File));
-    TRunInfo info = DescribeRun(options, directory);
+    const TRunSettings settings{
+        options.Method,        options.FileSizePosition, options.BlockSizePosition,
+        options.WriteBuffered, options.ReadBuffered,     options.Mode};
+    TRunInfo info = DescribeRun(settings, directory);
     WarnAboutLeftovers(directory, err);
     TCliHost host(options, err, progress, info.MountPoint, hooks);
     platform::InstallStopSignals();
@@ -115,6 +126,16 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     platform::RestoreStopSignals();
     info.TestFile = host.TestFile();
     info.Outcome = OutcomeName(outcome);
+    // Completed and stopped runs are kept; a history that can't be written is only mentioned.
+    if ((outcome == TRunOutcome::Completed || outcome == TRunOutcome::Stopped) &&
+        !options.NoHistory) {
+        if (const results::THistoryResult kept =
+                results::SaveToHistory(info, host.WriteRows(), host.ReadRows());
+            !kept.Problem.empty()) {
+            err << "orvane-cli: warning: the run is not kept in the history: " << kept.Problem
+                << "\n";
+        }
+    }
 
     switch (outcome) {
     case TRunOutcome::Completed:

@@ -15,6 +15,8 @@
 
 namespace orvane::cli {
 
+using results::FormatBytes;
+
 namespace {
 
 // Why a write may fail with "file too large": the process's own file-size limit.

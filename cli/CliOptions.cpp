@@ -69,6 +69,8 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                    "run every chunk size N times and report the median (default 1)")
         ->type_name("N")
         ->check(CLI::Range(1, 1000));
+    app.add_flag("--no-history", options.NoHistory,
+                 "don't keep this run in the history (~/.local/share/orvane/runs)");
     app.add_option("--clean", options.Clean,
                    "remove the test files that killed runs left in DIR, and nothing else")
         ->type_name("DIR");

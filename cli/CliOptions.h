@@ -22,8 +22,9 @@ struct TCliOptions {
     std::string Dir = ".";
     std::string File; // empty: a new name in Dir
     TFormat Format = TFormat::Table;
-    std::string Output; // empty: standard output
-    std::string Clean;  // --clean DIR: remove leftover test files there instead of a run
+    std::string Output;     // empty: standard output
+    std::string Clean;      // --clean DIR: remove leftover test files there instead of a run
+    bool NoHistory = false; // don't keep the run in the history
     TMeasuringMode Mode;
 };
 

@@ -9,6 +9,8 @@
 
 namespace orvane::cli {
 
+using results::FormatBytes;
+
 void WarnAboutLeftovers(const std::string& directory, std::ostream& err) {
     bool any = false;
     for (const platform::TMarkedFile& file : platform::FindMarkedTestFiles(directory)) {

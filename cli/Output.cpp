@@ -59,20 +59,6 @@ mode_t NewFileMode() {
 
 } // namespace
 
-std::string FormatBytes(std::uint64_t bytes) {
-    char text[64];
-    if (bytes < 1024) {
-        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    } else if (bytes < 1024ull * 1024) {
-        std::snprintf(text, sizeof text, "%.0f KiB", static_cast<double>(bytes) / 1024);
-    } else if (bytes < 1024ull * 1024 * 1024) {
-        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / 1048576);
-    } else {
-        std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / 1073741824);
-    }
-    return text;
-}
-
 std::string OutputProblem(const std::string& path) {
     const std::string target = FinalPath(path);
     struct stat info {};

@@ -2,14 +2,13 @@
 // silently and an existing file is replaced only by a complete report.
 #pragma once
 
+#include "results/Columns.h"
+
 #include <cstdint>
 #include <iosfwd>
 #include <string>
 
 namespace orvane::cli {
-
-// "512 KiB", "100.0 MiB", "3 bytes".
-std::string FormatBytes(std::uint64_t bytes);
 
 // Empty when `path` can take the report after the run, else why not. Checked before the
 // run, so that a long run does not end in a report that can't be kept.

@@ -4,11 +4,11 @@
 // the file system and, at the end, each pair's ratio against its target.
 #include "bench/TimedLoop.h"
 #include "cli/CliOptions.h"
-#include "cli/Report.h"
 #include "fileio/KoHugeF.h"
 #include "fileio/MMIOFile.h"
 #include "fileio/PlainFile.h"
 #include "platform/Win32.h"
+#include "results/Report.h"
 
 #include <benchmark/benchmark.h>
 #include <cstdio>
@@ -415,7 +415,7 @@ void PrintMachine() {
             break;
         }
     }
-    const cli::TRunInfo info = cli::DescribeRun(cli::TCliOptions{}, ScratchDir());
+    const results::TRunInfo info = results::DescribeRun(results::TRunSettings{}, ScratchDir());
     std::printf("CPU: %s, %u cores; build: %s; kernel %s\n", model.c_str(),
                 std::thread::hardware_concurrency(), ORVANE_BUILD_TYPE, info.KernelRelease.c_str());
     std::printf("Files in %s: %s mounted at %s%s%s\n\n", ScratchDir().c_str(),

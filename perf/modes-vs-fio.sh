@@ -7,6 +7,8 @@
 set -eu
 
 cli=${1:-build/cli/orvane-cli}
+# The measurements are this script's, not runs for the user's history.
+export XDG_DATA_HOME=$(mktemp -d "${TMPDIR:-/tmp}/orvane-history.XXXXXX")
 base=${2:-/var/tmp}
 runs=${RUNS:-3}
 command -v fio >/dev/null || { echo "fio is needed (apt-get install fio)" >&2; exit 1; }

@@ -12,6 +12,8 @@ runs=${2:-7}
 dir=${3:-$(mktemp -d "${TMPDIR:-/tmp}/orvane-perf.XXXXXX")}
 window="$build/perf/orvane_window_pass"
 cli="$build/cli/orvane-cli"
+# The measurements are this script's, not runs for the user's history.
+export XDG_DATA_HOME=$(mktemp -d "${TMPDIR:-/tmp}/orvane-history.XXXXXX")
 for program in "$window" "$cli"; do
     [ -x "$program" ] || { echo "missing $program (build with -DORVANE_BUILD_PERF=ON)" >&2; exit 2; }
 done

@@ -21,6 +21,7 @@ _orvane_cli()
         [--format]='table csv json'
         [--output]='@file'
         [--clean]='@dir'
+        [--no-history]=''
         [--help]=''
         [--version]=''
     )

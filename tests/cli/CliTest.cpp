@@ -1,10 +1,10 @@
 // orvane-cli in-process: options and exit codes, the three formats, a run of each method,
 // errors as the window words them, and Ctrl-C (once: stop and report; twice: end now).
 #include "cli/CliApp.h"
-#include "cli/Report.h"
 #include "orvane/Version.h"
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
+#include "results/Report.h"
 #include "tests/support/PlatformTestSupport.h"
 
 #include <csignal>
@@ -16,6 +16,15 @@
 
 namespace orvane::cli {
 namespace {
+
+// The runs of these tests keep their history in a scratch folder, never the user's.
+testing::TTempDir& HistoryHome() {
+    static testing::TTempDir home;
+    return home;
+}
+const bool HistoryInScratch = [] {
+    return ::setenv("XDG_DATA_HOME", HistoryHome().Dir().c_str(), 1) == 0;
+}();
 
 using testing::Exists;
 using testing::InChild;
@@ -425,15 +434,14 @@ TEST(CliSafety, TheFileSystemIsFoundThroughLinksAndEscapedMountPoints) {
     TTempDir dir;
     const std::string link = dir.Path("via-link");
     ASSERT_EQ(::symlink(dir.Dir().c_str(), link.c_str()), 0);
-    TCliOptions options;
-    EXPECT_FALSE(DescribeRun(options, link).FileSystem.empty());
+    EXPECT_FALSE(results::DescribeRun(results::TRunSettings{}, link).FileSystem.empty());
 
     const std::string spaced = dir.Path("with space");
     ::mkdir(spaced.c_str(), 0755);
     if (::mount("orvane-test", spaced.c_str(), "tmpfs", 0, "size=4m") != 0) {
         GTEST_SKIP() << "no tmpfs can be mounted here (needs root)";
     }
-    const TRunInfo info = DescribeRun(options, spaced);
+    const results::TRunInfo info = results::DescribeRun(results::TRunSettings{}, spaced);
     EXPECT_EQ(info.MountPoint, spaced);
     EXPECT_EQ(info.FileSystem, "tmpfs");
     EXPECT_EQ(::umount(spaced.c_str()), 0);
@@ -473,6 +481,63 @@ TEST(CliSafety, TheMessagesSpeakOfTheCommandLine) {
         EXPECT_NE(result.err.find(c.expected), std::string::npos) << result.err;
         EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
     }
+}
+
+} // namespace
+} // namespace orvane::cli
+
+namespace orvane::cli {
+namespace {
+
+// Points the history at `home` for one test, and back at the scratch folder afterwards.
+class TDataHome {
+public:
+    explicit TDataHome(const std::string& home) : FOld(std::getenv("XDG_DATA_HOME")) {
+        ::setenv("XDG_DATA_HOME", home.c_str(), 1);
+    }
+    ~TDataHome() { ::setenv("XDG_DATA_HOME", FOld.c_str(), 1); }
+
+private:
+    std::string FOld;
+};
+
+TEST(CliHistory, EveryRunIsKeptPrivatelyUnlessTurnedOffAndAFailureIsOnlyAWarning) {
+    TTempDir dir, home;
+    const TDataHome data(home.Dir());
+    const std::string runs = home.Path("orvane/runs");
+
+    ASSERT_EQ(RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--method", "win32"}).code,
+              0);
+    std::vector<std::filesystem::path> kept;
+    for (const auto& entry : std::filesystem::directory_iterator(runs)) {
+        kept.push_back(entry.path());
+    }
+    ASSERT_EQ(kept.size(), 1u);
+    const std::string name = kept[0].filename().string();
+    EXPECT_NE(name.find("_win32_1M_b256.json"), std::string::npos) << name;
+    const nlohmann::json document = nlohmann::json::parse(testing::ReadWholeFile(kept[0]));
+    EXPECT_EQ(document["rows"].size(), 22u);
+    EXPECT_EQ(document["method"], "win32");
+    struct stat info {};
+    ::stat(runs.c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0700u);
+    ::stat(kept[0].c_str(), &info);
+    EXPECT_EQ(info.st_mode & 0777, 0600u);
+
+    // Turned off: nothing more is kept.
+    ASSERT_EQ(RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--no-history"}).code, 0);
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(runs),
+                            std::filesystem::directory_iterator()),
+              1);
+
+    // A history that can't be written: the run still counts, with a warning.
+    testing::WriteWholeFile(home.Path("not-a-folder"), "");
+    const TDataHome blocked(home.Path("not-a-folder"));
+    const TResult warned = RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M"});
+    EXPECT_EQ(warned.code, 0);
+    EXPECT_NE(warned.err.find("warning: the run is not kept in the history: "), std::string::npos)
+        << warned.err;
+    EXPECT_FALSE(warned.out.empty());
 }
 
 } // namespace

@@ -1,12 +1,10 @@
 // The row columns.
-#include "cli/Columns.h"
-
-#include "cli/Output.h"
+#include "results/Columns.h"
 
 #include <algorithm>
 #include <cstdio>
 
-namespace orvane::cli {
+namespace orvane::results {
 
 namespace {
 
@@ -82,6 +80,20 @@ const TColumn Columns[] = {
 
 } // namespace
 
+std::string FormatBytes(std::uint64_t bytes) {
+    char text[64];
+    if (bytes < 1024) {
+        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
+    } else if (bytes < 1024ull * 1024) {
+        std::snprintf(text, sizeof text, "%.0f KiB", static_cast<double>(bytes) / 1024);
+    } else if (bytes < 1024ull * 1024 * 1024) {
+        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / 1048576);
+    } else {
+        std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / 1073741824);
+    }
+    return text;
+}
+
 std::span<const TColumn> RowColumns() {
     return Columns;
 }
@@ -127,4 +139,4 @@ std::string CsvText(const TCell& cell, int decimals) {
     return number;
 }
 
-} // namespace orvane::cli
+} // namespace orvane::results

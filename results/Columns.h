@@ -1,4 +1,4 @@
-// The columns of a result row in the command line's outputs: one entry drives the table,
+// The columns of a result row in every output (table, CSV, JSON): one entry drives the table,
 // the CSV and the JSON writer alike, so a new column is one line here.
 #pragma once
 
@@ -10,7 +10,7 @@
 #include <variant>
 #include <vector>
 
-namespace orvane::cli {
+namespace orvane::results {
 
 // A machine-readable value: text, a count, a measurement, a list of measurements, or
 // nothing where a value can't be told (null in JSON, an empty CSV field).
@@ -27,6 +27,9 @@ struct TColumn {
 
 std::span<const TColumn> RowColumns();
 
+// "512 KiB", "100.0 MiB", "3 bytes".
+std::string FormatBytes(std::uint64_t bytes);
+
 // The value as a CSV field: measurements with the column's decimals, texts quoted as needed,
 // a list's measurements joined by ';'.
 std::string CsvText(const TCell& cell, int decimals);
@@ -37,4 +40,4 @@ std::string CsvField(const std::string& text);
 // than half of the file did; "n/a" where no device counts.
 std::string DeviceText(const TResultRow& row);
 
-} // namespace orvane::cli
+} // namespace orvane::results

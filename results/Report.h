@@ -1,16 +1,18 @@
-// The results of a command-line run as a table, CSV or JSON, with what was measured where.
+// The results of a run as a table, CSV or JSON, with what was measured where: the same
+// for the command line, the window and the run history.
 #pragma once
 
+#include "bench/AccessMethod.h"
 #include "bench/ResultRow.h"
 #include "bench/RunHost.h"
-#include "cli/CliOptions.h"
+#include "bench/Scales.h"
 #include "orvane/Version.h"
 
 #include <iosfwd>
 #include <string>
 #include <vector>
 
-namespace orvane::cli {
+namespace orvane::results {
 
 inline constexpr const char* ProgramVersion = OrvaneVersion;
 
@@ -32,8 +34,18 @@ struct TRunInfo {
     std::string Outcome; // "completed", "stopped" or "failed"
 };
 
-// What the machine and the file system of `directory` are, with the options' settings.
-TRunInfo DescribeRun(const TCliOptions& options, const std::string& directory);
+// A run's settings, as the window's controls or the command line's options give them.
+struct TRunSettings {
+    TAccessMethod Method = TAccessMethod::amFile;
+    int FileSizePosition = FileSizeStartPosition;
+    int BlockSizePosition = BlockSizeStartPosition;
+    bool WriteBuffered = false;
+    bool ReadBuffered = false;
+    TMeasuringMode Mode;
+};
+
+// What the machine and the file system of `directory` are, with the run's settings.
+TRunInfo DescribeRun(const TRunSettings& settings, const std::string& directory);
 
 void WriteTable(std::ostream& out, const std::vector<TResultRow>& writeRows,
                 const std::vector<TResultRow>& readRows);
@@ -42,4 +54,4 @@ void WriteCsv(std::ostream& out, const TRunInfo& info, const std::vector<TResult
 void WriteJson(std::ostream& out, const TRunInfo& info, const std::vector<TResultRow>& writeRows,
                const std::vector<TResultRow>& readRows);
 
-} // namespace orvane::cli
+} // namespace orvane::results

@@ -1,9 +1,9 @@
 // Output formats and the description of the machine and file system.
-#include "cli/Report.h"
+#include "results/Report.h"
 
 #include "bench/Methods.h"
 #include "bench/Scales.h"
-#include "cli/Columns.h"
+#include "results/Columns.h"
 
 #include <cctype>
 #include <chrono>
@@ -20,7 +20,7 @@
 #include <utility>
 #include <variant>
 
-namespace orvane::cli {
+namespace orvane::results {
 
 namespace {
 
@@ -137,7 +137,7 @@ std::string Hex(const std::string& bytes) {
 
 } // namespace
 
-TRunInfo DescribeRun(const TCliOptions& options, const std::string& directory) {
+TRunInfo DescribeRun(const TRunSettings& options, const std::string& directory) {
     TRunInfo info;
     info.Method = MethodOps(options.Method).CliName;
     info.FileSize = std::string(FileSizeLabels[static_cast<std::size_t>(options.FileSizePosition)]);
@@ -251,4 +251,4 @@ void WriteJson(std::ostream& out, const TRunInfo& info, const std::vector<TResul
     out << complete.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }
 
-} // namespace orvane::cli
+} // namespace orvane::results
