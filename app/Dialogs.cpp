@@ -19,6 +19,17 @@ void TQtDialogs::ShowExceptionBox(const std::exception& error) {
     orvane::ShowExceptionBox(error);
 }
 
+std::string TQtDialogs::AskResultsFileName() {
+    QFileDialog fileDialog(QApplication::activeWindow(), QStringLiteral("Save results"));
+    fileDialog.setAcceptMode(QFileDialog::AcceptSave);
+    fileDialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON (*.json)")});
+    fileDialog.setDefaultSuffix(QStringLiteral("csv"));
+    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return fileDialog.selectedFiles().constFirst().toStdString();
+}
+
 bool TQtDialogs::ExecuteSaveDialog(TSaveDialog& dialog) {
     QFileDialog fileDialog(QApplication::activeWindow(), QString::fromStdString(dialog.Title),
                            QString::fromStdString(dialog.InitialDir));

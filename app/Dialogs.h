@@ -28,6 +28,8 @@ public:
     virtual void ShowExceptionBox(const std::exception& error) = 0;
     // Shows the dialog modally; on confirmation stores the chosen name in its FileName.
     virtual bool ExecuteSaveDialog(TSaveDialog& dialog) = 0;
+    // Asks where the results go ("*.csv" or "*.json"); empty when the user cancels.
+    virtual std::string AskResultsFileName() = 0;
 };
 
 // The real dialogs of the desktop program.
@@ -37,6 +39,7 @@ public:
                           TMsgDlgButtons buttons) override;
     void ShowExceptionBox(const std::exception& error) override;
     bool ExecuteSaveDialog(TSaveDialog& dialog) override;
+    std::string AskResultsFileName() override;
 };
 
 } // namespace orvane

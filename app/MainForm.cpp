@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
+#include <QSettings>
 #include <QSlider>
 #include <QTreeWidget>
 #include <span>
@@ -228,6 +229,25 @@ void TMainForm::CreateControls() {
 
 void TMainForm::CreateMeasuringMenu() {
     FMeasuring = new TMeasuringMenu(this);
+    QMenu* menu = FMeasuring->Menu();
+    menu->addSeparator();
+    FCopyResults = menu->addAction(QStringLiteral("Cop&y results"));
+    FCopyResults->setObjectName(QStringLiteral("CopyResults"));
+    FSaveResults = menu->addAction(QStringLiteral("&Save results..."));
+    FSaveResults->setObjectName(QStringLiteral("SaveResults"));
+    FCopyResults->setEnabled(false); // until a run has rows
+    FSaveResults->setEnabled(false);
+    connect(FCopyResults, &QAction::triggered, this,
+            [this] { Guarded([this] { CopyResults(); }); });
+    connect(FSaveResults, &QAction::triggered, this,
+            [this] { Guarded([this] { SaveResultsAs(); }); });
+    menu->addSeparator();
+    FKeepHistory = menu->addAction(QStringLiteral("&Keep run history"));
+    FKeepHistory->setObjectName(QStringLiteral("KeepHistory"));
+    FKeepHistory->setCheckable(true);
+    FKeepHistory->setChecked(QSettings().value(QStringLiteral("history/keep"), true).toBool());
+    connect(FKeepHistory, &QAction::toggled, this,
+            [](bool keep) { QSettings().setValue(QStringLiteral("history/keep"), keep); });
     for (QTreeWidget* list : {WriteListView, ReadListView}) {
         // Right click and the context-menu key; not while a run measures.
         list->setContextMenuPolicy(Qt::CustomContextMenu);

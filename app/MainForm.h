@@ -7,13 +7,16 @@
 #include "bench/AccessMethod.h"
 #include "bench/BenchmarkRun.h"
 #include "bench/RunHost.h"
+#include "results/Report.h"
 
 #include <QWidget>
 #include <cstdint>
 #include <functional>
 #include <set>
 #include <string>
+#include <vector>
 
+class QAction;
 class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
@@ -121,8 +124,12 @@ public:
     void ClearResults() override;
     void AddResultRow(TResultList list, const TResultRow& row) override;
 
-    // The result lists' context menu: how the next run measures.
+    // The result lists' context menu: how the next run measures, and the last run's rows
+    // copied, saved or kept in the history.
     TMeasuringMenu* Measuring() const { return FMeasuring; }
+    QAction* CopyResultsAction() const { return FCopyResults; }
+    QAction* SaveResultsAction() const { return FSaveResults; }
+    QAction* KeepHistoryAction() const { return FKeepHistory; }
 
     // The pause before and after each pass; a real sleep unless replaced (by tests, which
     // run the same phases without waiting).
@@ -144,6 +151,9 @@ private:
     void UpdateRadioTabStop();
     void SetAccessibleNames();
     void CreateMeasuringMenu();
+    void CopyResults();
+    void SaveResultsAs();
+    void KeepInHistory(TRunOutcome outcome);
     template <typename Body> void Guarded(Body&& body);
     // Mentions, once per directory, test files that an ended run left there.
     void MentionLeftovers(const std::string& directory);
@@ -152,6 +162,13 @@ private:
     TPriorities& FPriorities;
     QButtonGroup* FAccessButtons = nullptr;
     TMeasuringMenu* FMeasuring = nullptr;
+    QAction* FCopyResults = nullptr;
+    QAction* FSaveResults = nullptr;
+    QAction* FKeepHistory = nullptr;
+    // The last run's rows as data and its description, for copying, saving and the history.
+    std::vector<TResultRow> FWriteRows;
+    std::vector<TResultRow> FReadRows;
+    results::TRunInfo FRunInfo;
 
     std::int32_t FBlockSize = 0;
     std::int32_t FChunkSize = 0;

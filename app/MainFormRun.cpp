@@ -3,11 +3,14 @@
 #include "app/Gauge.h"
 #include "app/MainForm.h"
 #include "app/MeasuringMenu.h"
+#include "app/ResultsActions.h"
+#include "results/History.h"
 
 #include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
 
 #include <QApplication>
+#include <QClipboard>
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -28,6 +31,7 @@ void TMainForm::GoBitBtnClick() {
         close();
         return;
     }
+    KeepInHistory(outcome);
     if (outcome != TRunOutcome::Cancelled && outcome != TRunOutcome::FileExists) {
         MentionLeftovers(FRun.TestDir());
     }
@@ -42,6 +46,38 @@ void TMainForm::RequestClose() {
     }
     if (!FRunning) {
         close();
+    }
+}
+
+void TMainForm::KeepInHistory(TRunOutcome outcome) {
+    if (outcome != TRunOutcome::Completed && outcome != TRunOutcome::Stopped) {
+        return;
+    }
+    FRunInfo.TestFile = FRun.TestFileName();
+    FRunInfo.Outcome = outcome == TRunOutcome::Completed ? "completed" : "stopped";
+    if (!FKeepHistory->isChecked()) {
+        return;
+    }
+    const results::THistoryResult kept = results::SaveToHistory(FRunInfo, FWriteRows, FReadRows);
+    if (!kept.Problem.empty()) {
+        FDialogs.ShowMessageDialog("The run is not kept in the history: " + kept.Problem,
+                                   TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+    }
+}
+
+void TMainForm::CopyResults() {
+    QGuiApplication::clipboard()->setText(ResultsAsTabText(FWriteRows, FReadRows));
+}
+
+void TMainForm::SaveResultsAs() {
+    const std::string fileName = FDialogs.AskResultsFileName();
+    if (fileName.empty()) {
+        return;
+    }
+    if (const std::string problem = SaveResults(fileName, FRunInfo, FWriteRows, FReadRows);
+        !problem.empty()) {
+        FDialogs.ShowMessageDialog("The results could not be saved to " + fileName + ": " + problem,
+                                   TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     }
 }
 
@@ -223,6 +259,18 @@ TMeasuringMode TMainForm::MeasuringMode() const {
 void TMainForm::ClearResults() {
     WriteListView->clear();
     ReadListView->clear();
+    FWriteRows.clear();
+    FReadRows.clear();
+    FCopyResults->setEnabled(false);
+    FSaveResults->setEnabled(false);
+    results::TRunSettings settings;
+    settings.Method = AccessMethod();
+    settings.FileSizePosition = FileSizeTrackBar->value();
+    settings.BlockSizePosition = BlockSizeTrackBar->value();
+    settings.WriteBuffered = WriteBufferedCheckBox->isChecked();
+    settings.ReadBuffered = ReadBufferedCheckBox->isChecked();
+    settings.Mode = FMeasuring->Mode();
+    FRunInfo = results::DescribeRun(settings, FRun.TestDir());
     // The captions above the lists say how their rows are measured, where that is not the
     // plain run; the plain run keeps the window exactly as it always was.
     const TMeasuringMode mode = FMeasuring->Mode();
@@ -241,6 +289,9 @@ void TMainForm::ClearResults() {
 }
 
 void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {
+    (list == TResultList::Write ? FWriteRows : FReadRows).push_back(row);
+    FCopyResults->setEnabled(true);
+    FSaveResults->setEnabled(true);
     auto* item = new QTreeWidgetItem(list == TResultList::Write ? WriteListView : ReadListView);
     const TShownRow shown = ShownRow(row, DecimalSeparator());
     item->setText(0, QString::fromStdString(shown.Caption));

@@ -1,5 +1,6 @@
 // One QApplication for all window tests, on the offscreen platform and the program's look.
 #include "app/ClassicLook.h"
+#include "tests/support/PlatformTestSupport.h"
 
 #include <QApplication>
 #include <QStandardPaths>
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     // Settings the window keeps go to a scratch place, never the user's.
     QStandardPaths::setTestModeEnabled(true);
+    // So does the run history.
+    static orvane::testing::TTempDir dataHome;
+    ::setenv("XDG_DATA_HOME", dataHome.Dir().c_str(), 1);
     QApplication::setOrganizationName(QStringLiteral("Orvane"));
     QApplication::setApplicationName(QStringLiteral("Orvane"));
     orvane::ApplyClassicLook(application);

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QContextMenuEvent>
 #include <QLabel>
 #include <QMenu>
@@ -16,7 +17,9 @@
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 namespace orvane {
 namespace {
@@ -118,6 +121,55 @@ TEST_F(MeasuringMenuTest, TheCaptionsSayHowTheRowsShownWereMeasured) {
     EXPECT_EQ(form.RListLabel->text(), QStringLiteral("Read"));
     EXPECT_EQ(form.WListLabel->geometry(), QRect(8, 8, 25, 13));
     EXPECT_EQ(form.RListLabel->geometry(), QRect(264, 8, 26, 13));
+}
+
+TEST_F(MeasuringMenuTest, TheLastRunsRowsAreCopiedSavedAndKept) {
+    testing::TTempDir dir, home;
+    const std::string oldHome = std::getenv("XDG_DATA_HOME");
+    ::setenv("XDG_DATA_HOME", home.Dir().c_str(), 1);
+    Dialogs.SaveDialogAnswer = dir.Path("rows.tmp");
+    TMainForm form{Dialogs, Priorities};
+    form.SetPauseFunction([](unsigned) {});
+    form.FileSizeTrackBar->setValue(0);
+    form.show();
+    EXPECT_FALSE(form.CopyResultsAction()->isEnabled()); // nothing to copy yet
+    form.GoBitBtn->click();
+    ASSERT_TRUE(form.CopyResultsAction()->isEnabled());
+
+    // Copied: a header line and the 22 rows, tab-separated.
+    form.CopyResultsAction()->trigger();
+    const QStringList lines =
+        QGuiApplication::clipboard()->text().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 23);
+    EXPECT_TRUE(lines[0].startsWith(QStringLiteral("pass\tchunk\tchunk_bytes")));
+    EXPECT_TRUE(lines[1].startsWith(QStringLiteral("write\t1K\t1024\t256\t1048576\t")));
+
+    // Saved as the command line writes them, CSV or JSON by the name.
+    Dialogs.ResultsFileAnswer = dir.Path("results.json");
+    form.SaveResultsAction()->trigger();
+    const nlohmann::json saved =
+        nlohmann::json::parse(testing::ReadWholeFile(dir.Path("results.json")));
+    EXPECT_EQ(saved["rows"].size(), 22u);
+    EXPECT_EQ(saved["method"], "file");
+    EXPECT_EQ(saved["outcome"], "completed");
+    Dialogs.ResultsFileAnswer = dir.Path("results.csv");
+    form.SaveResultsAction()->trigger();
+    const std::string csv = testing::ReadWholeFile(dir.Path("results.csv"));
+    EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 23);
+    EXPECT_EQ(csv.rfind("pass,chunk,", 0), 0u);
+
+    // Kept in the history, unless that is turned off.
+    const auto kept = [&] {
+        std::error_code ignored;
+        return std::distance(std::filesystem::directory_iterator(home.Path("orvane/runs"), ignored),
+                             std::filesystem::directory_iterator());
+    };
+    EXPECT_EQ(kept(), 1);
+    form.KeepHistoryAction()->setChecked(false);
+    form.GoBitBtn->click();
+    EXPECT_EQ(kept(), 1);
+    EXPECT_FALSE(QSettings().value(QStringLiteral("history/keep")).toBool());
+    ::setenv("XDG_DATA_HOME", oldHome.c_str(), 1);
 }
 
 } // namespace

@@ -41,6 +41,8 @@ public:
         return true;
     }
 
+    std::string AskResultsFileName() override { return ResultsFileAnswer; }
+
     static bool AnyMainFormVisible() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
             if (qobject_cast<TMainForm*>(widget) != nullptr && widget->isVisible()) {
@@ -55,6 +57,7 @@ public:
     std::vector<std::string> SaveDialogProposals;
     std::string SaveDialogAnswer; // empty: the user cancels
     std::function<void()> DuringSaveDialog;
+    std::string ResultsFileAnswer; // empty: the user cancels
 };
 
 class TFakePriorities : public TPriorities {
