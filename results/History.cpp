@@ -88,9 +88,11 @@ THistoryResult SaveToHistory(const TRunInfo& info, const std::vector<TResultRow>
         const int err =
             written == static_cast<ssize_t>(report.size()) ? 0 : (written < 0 ? errno : ENOSPC);
         if (::close(fd) != 0 || err != 0) {
-            const std::string why = std::strerror(err != 0 ? err : errno);
+            std::string why = path;
+            why += ": ";
+            why += std::strerror(err != 0 ? err : errno);
             ::unlink(path.c_str());
-            return {{}, path + ": " + why};
+            return {{}, why};
         }
         return {path, {}};
     }

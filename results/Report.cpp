@@ -137,15 +137,16 @@ std::string Hex(const std::string& bytes) {
 
 } // namespace
 
-TRunInfo DescribeRun(const TRunSettings& options, const std::string& directory) {
+TRunInfo DescribeRun(const TRunSettings& settings, const std::string& directory) {
     TRunInfo info;
-    info.Method = MethodOps(options.Method).CliName;
-    info.FileSize = std::string(FileSizeLabels[static_cast<std::size_t>(options.FileSizePosition)]);
+    info.Method = MethodOps(settings.Method).CliName;
+    info.FileSize =
+        std::string(FileSizeLabels[static_cast<std::size_t>(settings.FileSizePosition)]);
     info.BlockSize =
-        std::string(BlockSizeLabels[static_cast<std::size_t>(options.BlockSizePosition)]);
-    info.WriteBuffered = options.WriteBuffered;
-    info.ReadBuffered = options.ReadBuffered;
-    info.Mode = options.Mode;
+        std::string(BlockSizeLabels[static_cast<std::size_t>(settings.BlockSizePosition)]);
+    info.WriteBuffered = settings.WriteBuffered;
+    info.ReadBuffered = settings.ReadBuffered;
+    info.Mode = settings.Mode;
     info.StartTime = LocalIsoTime();
     utsname system{};
     if (::uname(&system) == 0) {
