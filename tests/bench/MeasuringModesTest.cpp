@@ -173,9 +173,16 @@ TEST_F(MeasuringModesTest, EveryPassCarriesItsProofOnARealDisk) {
         host.Answer = Host.Answer;
         host.Positions[0] = 3; // 8M: well above what the device moves for other reasons
         host.Mode = c.mode;
-        ASSERT_EQ(Run.Execute(host), TRunOutcome::Completed);
+        // Three chunk sizes are enough to see every kind of pass; the run stops after them.
+        int iterations = 0;
+        host.Hook = [&](const std::string& e) {
+            if (e == "colour idle" && ++iterations == 3) {
+                host.Stop = true;
+            }
+        };
+        ASSERT_EQ(Run.Execute(host), TRunOutcome::Stopped);
         for (const std::vector<TResultRow>* rows : {&host.WriteRows, &host.ReadRows}) {
-            ASSERT_EQ(rows->size(), 11u);
+            ASSERT_EQ(rows->size(), 3u);
             for (const TResultRow& row : *rows) {
                 SCOPED_TRACE(RowCaption(row));
                 ASSERT_TRUE(row.Proof.DeviceBytes.has_value());
