@@ -271,6 +271,7 @@ void TMainForm::ClearResults() {
     settings.ReadBuffered = ReadBufferedCheckBox->isChecked();
     settings.Mode = FMeasuring->Mode();
     FRunInfo = results::DescribeRun(settings, FRun.TestDir());
+    FRunInfo.Program = "orvane";
     // The captions above the lists say how their rows are measured, where that is not the
     // plain run; the plain run keeps the window exactly as it always was.
     const TMeasuringMode mode = FMeasuring->Mode();

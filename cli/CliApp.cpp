@@ -8,6 +8,7 @@
 #include "cli/Leftovers.h"
 #include "cli/Output.h"
 #include "platform/StopSignals.h"
+#include "results/Compare.h"
 #include "results/History.h"
 #include "results/Report.h"
 
@@ -85,6 +86,26 @@ int Deliver(const std::string& text, const TCliOptions& options, std::ostream& o
     return ExitError;
 }
 
+// `report FILE...`: the saved runs side by side.
+int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream& err) {
+    std::vector<results::TSavedRun> runs;
+    try {
+        for (const std::string& file : options.ReportFiles) {
+            runs.push_back(results::LoadSavedRun(file));
+        }
+    } catch (const results::EResultsFile& error) {
+        err << "orvane-cli: " << error.what() << "\n";
+        return ExitError;
+    }
+    std::ostringstream text;
+    const results::TCompareFormat format =
+        options.Format == TFormat::Json  ? results::TCompareFormat::Json
+        : options.Format == TFormat::Csv ? results::TCompareFormat::Csv
+                                         : results::TCompareFormat::Table;
+    results::WriteComparison(text, runs, format);
+    return Deliver(text.str(), options, out, err, ExitOk);
+}
+
 } // namespace
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
@@ -97,6 +118,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     const TCliOptions& options = *parsed.Options;
     if (!options.Clean.empty()) {
         return CleanDirectory(options.Clean, out, err);
+    }
+    if (options.Report) {
+        return CompareSavedRuns(options, out, err);
     }
     if (!options.Output.empty()) {
         if (!options.File.empty() && SameFile(options.Output, options.File)) {

@@ -74,6 +74,12 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
     app.add_option("--clean", options.Clean,
                    "remove the test files that killed runs left in DIR, and nothing else")
         ->type_name("DIR");
+    CLI::App* report = app.add_subcommand(
+        "report", "compare saved results (JSON from the run history or --output), the first "
+                  "run against the others");
+    report->add_option("files", options.ReportFiles, "saved JSON results")->required();
+    report->add_option("--format", format, "table, csv or json")
+        ->check(CLI::IsMember({"table", "csv", "json"}));
     app.set_version_flag("--version", Version);
 
     // CLI11 takes a vector of arguments last first.
@@ -113,6 +119,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
     options.Method = static_cast<TAccessMethod>(
         std::find(methodNames.begin(), methodNames.end(), method) - methodNames.begin());
     options.Format = formats.at(format);
+    options.Report = report->parsed();
     options.FileSizePosition = *ScalePositionOfLabel(FileSizeLabels, fileSize);
     options.BlockSizePosition = *ScalePositionOfLabel(BlockSizeLabels, blockSize);
     return {options, 0, ""};

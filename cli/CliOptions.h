@@ -25,6 +25,9 @@ struct TCliOptions {
     std::string Output;     // empty: standard output
     std::string Clean;      // --clean DIR: remove leftover test files there instead of a run
     bool NoHistory = false; // don't keep the run in the history
+    // `report FILE...`: compare saved runs instead of a run.
+    bool Report = false;
+    std::vector<std::string> ReportFiles;
     TMeasuringMode Mode;
 };
 

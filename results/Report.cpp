@@ -223,7 +223,8 @@ void WriteJson(std::ostream& out, const TRunInfo& info, const std::vector<TResul
         }
     }
     const nlohmann::json document = {
-        {"program", "orvane-cli"},
+        {"program", info.Program},
+        {"schema", ReportSchema},
         {"version", info.Version},
         {"method", info.Method},
         {"file_size", info.FileSize},

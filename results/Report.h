@@ -16,7 +16,11 @@ namespace orvane::results {
 
 inline constexpr const char* ProgramVersion = OrvaneVersion;
 
+// The version of the JSON report's layout; a reader takes this one and the ones before.
+inline constexpr int ReportSchema = 1;
+
 struct TRunInfo {
+    std::string Program = "orvane-cli"; // or "orvane", the window
     std::string Version = ProgramVersion;
     std::string Method;
     std::string FileSize;  // label

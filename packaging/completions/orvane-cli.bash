@@ -22,9 +22,16 @@ _orvane_cli()
         [--output]='@file'
         [--clean]='@dir'
         [--no-history]=''
+        [report]=''
         [--help]=''
         [--version]=''
     )
+
+    # After `report`, saved results.
+    if [[ " ${words[*]:1:cword-1} " == *" report "* && $cur != -* ]]; then
+        _filedir json
+        return
+    fi
 
     if [[ $prev == --* && -n ${options[$prev]-} ]]; then
         case ${options[$prev]} in
