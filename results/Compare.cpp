@@ -145,7 +145,10 @@ std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs) {
                 std::string note = RunName(i);
                 note += " has ";
                 note += what;
-                note += " " + y + " where run 1 has " + x;
+                note += " ";
+                note += y;
+                note += " where run 1 has ";
+                note += x;
                 note += "; compared row by row all the same";
                 notes.push_back(note);
             }
