@@ -366,13 +366,24 @@ DWORD GetFileSize(HANDLE hFile, DWORD* lpFileSizeHigh) {
     return static_cast<DWORD>(size & 0xFFFFFFFF);
 }
 
-BOOL SetEndOfFile(HANDLE hFile) {
-    TFileObject* file = Lookup<TFileObject>(hFile);
-    if (file == nullptr) {
-        return FALSE;
-    }
-    if ((file->share.access & GENERIC_WRITE) == 0) {
+namespace {
+
+// The file behind a handle opened for writing; nullptr with the last error set (6 for a
+// handle that is no open file, 5 for one without write access) otherwise.
+TFileObject* WritableFile(HANDLE handle) {
+    TFileObject* file = Lookup<TFileObject>(handle);
+    if (file != nullptr && (file->share.access & GENERIC_WRITE) == 0) {
         SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return file;
+}
+
+} // namespace
+
+BOOL SetEndOfFile(HANDLE hFile) {
+    TFileObject* file = WritableFile(hFile);
+    if (file == nullptr) {
         return FALSE;
     }
     const off_t position = OsCalls().lseek(file->fd, 0, SEEK_CUR);
@@ -383,12 +394,8 @@ BOOL SetEndOfFile(HANDLE hFile) {
 }
 
 BOOL FlushFileBuffers(HANDLE hFile) {
-    TFileObject* file = Lookup<TFileObject>(hFile);
+    TFileObject* file = WritableFile(hFile);
     if (file == nullptr) {
-        return FALSE;
-    }
-    if ((file->share.access & GENERIC_WRITE) == 0) {
-        SetLastError(ERROR_ACCESS_DENIED);
         return FALSE;
     }
     int result;

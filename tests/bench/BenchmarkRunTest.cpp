@@ -6,6 +6,7 @@
 #include "platform/OsCalls.h"
 #include "tests/support/PlatformTestSupport.h"
 #include "tests/support/RecordingHost.h"
+#include "tests/support/RunFixture.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -46,20 +47,7 @@ std::vector<std::string> Captions(const std::vector<TResultRow>& rows) {
     return captions;
 }
 
-class BenchmarkRunTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char cwd[4096];
-        FStartDir = ::getcwd(cwd, sizeof cwd);
-        Host.Answer = Dir.Path("test.tmp");
-    }
-    void TearDown() override { (void)::chdir(FStartDir.c_str()); }
-
-    TTempDir Dir;
-    TRecordingHost Host;
-    TBenchmarkRun Run;
-    std::string FStartDir;
-};
+using BenchmarkRunTest = testing::TRunFixture;
 
 TEST_F(BenchmarkRunTest, ANormalRunKeepsThePhaseOrder) {
     std::vector<std::pair<std::string, std::int64_t>> sizes; // the file's size at chosen events

@@ -7,6 +7,7 @@
 #include "platform/OsCalls.h"
 #include "tests/support/PlatformTestSupport.h"
 #include "tests/support/RecordingHost.h"
+#include "tests/support/RunFixture.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -24,22 +25,7 @@ using testing::TTempDir;
 
 constexpr std::uint64_t MiB = 1048576;
 
-class MeasuringModesTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        char cwd[4096];
-        // An earlier test may leave the process in a directory it removed.
-        const char* here = ::getcwd(cwd, sizeof cwd);
-        FStartDir = here != nullptr ? here : "/";
-        Host.Answer = Dir.Path("test.tmp");
-    }
-    void TearDown() override { (void)::chdir(FStartDir.c_str()); }
-
-    TTempDir Dir;
-    TRecordingHost Host;
-    TBenchmarkRun Run;
-    std::string FStartDir;
-};
+using MeasuringModesTest = testing::TRunFixture;
 
 TEST_F(MeasuringModesTest, TheStepsSitOutsideTheIntervalExceptTheFlush) {
     struct Case {
