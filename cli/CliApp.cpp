@@ -4,6 +4,7 @@
 #include "bench/BenchmarkRun.h"
 #include "bench/Scales.h"
 #include "bench/TestFile.h"
+#include "charts/ChartExport.h"
 #include "cli/CliHost.h"
 #include "cli/Leftovers.h"
 #include "cli/Output.h"
@@ -88,6 +89,24 @@ int Deliver(const std::string& text, const TCliOptions& options, std::ostream& o
 
 // `report FILE...`: the saved runs side by side.
 int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream& err) {
+    if (!options.Chart.empty()) {
+        if (!options.Output.empty() && SameFile(options.Chart, options.Output)) {
+            err << "orvane-cli: --chart and --output name the same file; each needs its own.\n";
+            return ExitUsage;
+        }
+        for (const std::string& file : options.ReportFiles) {
+            if (SameFile(options.Chart, file)) {
+                err << "orvane-cli: --chart names one of the saved runs, " << file
+                    << "; the chart needs a file of its own.\n";
+                return ExitUsage;
+            }
+        }
+        if (const std::string problem = OutputProblem(options.Chart); !problem.empty()) {
+            err << "orvane-cli: the chart can't be written to " << options.Chart << ": " << problem
+                << "\n";
+            return ExitError;
+        }
+    }
     std::vector<results::TSavedRun> runs;
     try {
         for (const std::string& file : options.ReportFiles) {
@@ -103,7 +122,19 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
         : options.Format == TFormat::Csv ? results::TCompareFormat::Csv
                                          : results::TCompareFormat::Table;
     results::WriteComparison(text, runs, format);
-    return Deliver(text.str(), options, out, err, ExitOk);
+    const int code = Deliver(text.str(), options, out, err, ExitOk);
+    if (options.Chart.empty()) {
+        return code;
+    }
+    const std::string problem = WriteOutputFile(
+        options.Chart,
+        charts::RenderRunsChart(runs, *charts::ChartFormatOf(options.Chart), options.LogScale));
+    if (!problem.empty()) {
+        err << "orvane-cli: the chart could not be written to " << options.Chart << ": " << problem
+            << "\n";
+        return ExitError;
+    }
+    return code;
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 
 #include "bench/Methods.h"
 #include "bench/Scales.h"
+#include "charts/ChartExport.h"
 #include "orvane/Version.h"
 
 #include <algorithm>
@@ -80,6 +81,16 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
     report->add_option("files", options.ReportFiles, "saved JSON results")->required();
     report->add_option("--format", format, "table, csv or json")
         ->check(CLI::IsMember({"table", "csv", "json"}));
+    report->add_option("--chart", options.Chart, "also draw the runs as a chart into FILE")
+        ->type_name("FILE.svg|FILE.png")
+        ->check(
+            [](const std::string& name) {
+                return charts::ChartFormatOf(name) ? std::string()
+                                                   : "the chart's name must end in .svg or .png";
+            },
+            "FILE.svg|FILE.png");
+    report->add_flag("--log-scale", options.LogScale,
+                     "draw the chart's throughput on a logarithmic axis");
     app.set_version_flag("--version", Version);
 
     // CLI11 takes a vector of arguments last first.

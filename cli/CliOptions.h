@@ -28,6 +28,8 @@ struct TCliOptions {
     // `report FILE...`: compare saved runs instead of a run.
     bool Report = false;
     std::vector<std::string> ReportFiles;
+    std::string Chart;     // also draw the chart into this file (.svg or .png)
+    bool LogScale = false; // the chart's throughput axis logarithmic
     TMeasuringMode Mode;
 };
 

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
@@ -14,27 +13,6 @@ namespace orvane::results {
 namespace {
 
 using nlohmann::json;
-
-// The field `key` of `object`, of the kind `check` accepts, or the error naming it.
-const json& Field(const json& object, const std::string& key, const std::string& where,
-                  bool (json::*check)() const noexcept, const std::string& file) {
-    const auto it = object.find(key);
-    if (it == object.end() || !((*it).*check)()) {
-        throw EResultsFile(file + ": the field \"" + where + key +
-                           "\" is missing or of the wrong kind");
-    }
-    return *it;
-}
-
-std::string Text(const json& object, const std::string& key, const std::string& where,
-                 const std::string& file) {
-    return Field(object, key, where, &json::is_string, file).get<std::string>();
-}
-
-bool Flag(const json& object, const std::string& key) {
-    const auto it = object.find(key);
-    return it != object.end() && it->is_boolean() && it->get<bool>();
-}
 
 std::string RunName(std::size_t index) {
     return "run " + std::to_string(index + 1);
@@ -75,65 +53,6 @@ std::string Number(double value, int decimals) {
 }
 
 } // namespace
-
-TSavedRun LoadSavedRun(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw EResultsFile(path + ": the file can't be read");
-    }
-    json document;
-    try {
-        document = json::parse(in);
-    } catch (const json::parse_error& error) {
-        throw EResultsFile(path + ": not JSON (" + error.what() + ")");
-    }
-    if (!document.is_object()) {
-        throw EResultsFile(path + ": not a saved run (no object at the top)");
-    }
-    const std::string program = Text(document, "program", "", path);
-    if (program != "orvane-cli" && program != "orvane") {
-        throw EResultsFile(path + ": the field \"program\" names \"" + program +
-                           "\", not this program");
-    }
-    // Files from before the schema field have this layout too.
-    const auto schema = document.find("schema");
-    if (schema != document.end() &&
-        (!schema->is_number_integer() || schema->get<int>() > ReportSchema)) {
-        throw EResultsFile(path + ": the field \"schema\" is not one this version reads (up to " +
-                           std::to_string(ReportSchema) + ")");
-    }
-    TSavedRun run;
-    run.File = path;
-    run.Info.Program = program;
-    run.Info.Version = Text(document, "version", "", path);
-    run.Info.Method = Text(document, "method", "", path);
-    run.Info.FileSize = Text(document, "file_size", "", path);
-    run.Info.BlockSize = Text(document, "block_size", "", path);
-    run.Info.StartTime = Text(document, "start_time", "", path);
-    run.Info.WriteBuffered = Flag(document, "write_buffered");
-    run.Info.ReadBuffered = Flag(document, "read_buffered");
-    run.Info.Mode.Durable = Flag(document, "durable");
-    run.Info.Mode.Cold = Flag(document, "cold");
-    if (const auto repeat = document.find("repeat");
-        repeat != document.end() && repeat->is_number_integer()) {
-        run.Info.Mode.Repeats = repeat->get<int>();
-    }
-    const json& rows = Field(document, "rows", "", &json::is_array, path);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::string where = "rows[" + std::to_string(i) + "].";
-        if (!rows[i].is_object()) {
-            throw EResultsFile(path + ": the field \"rows[" + std::to_string(i) +
-                               "]\" is not a row");
-        }
-        TSavedRow row;
-        row.Pass = Text(rows[i], "pass", where, path);
-        row.Chunk = Text(rows[i], "chunk", where, path);
-        row.KiBPerSecond =
-            Field(rows[i], "throughput_kib_per_s", where, &json::is_number, path).get<double>();
-        run.Rows.push_back(row);
-    }
-    return run;
-}
 
 std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs) {
     std::vector<std::string> notes;

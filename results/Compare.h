@@ -2,8 +2,7 @@
 // as a ratio, with a note wherever the runs were not measured alike.
 #pragma once
 
-#include "fileio/Exception.h"
-#include "results/Report.h"
+#include "results/SavedRun.h"
 
 #include <iosfwd>
 #include <string>
@@ -11,29 +10,7 @@
 
 namespace orvane::results {
 
-// A file that is not a saved run of this program, or is damaged: the text names the file
-// and the field.
-class EResultsFile : public Exception {
-public:
-    using Exception::Exception;
-};
-
-struct TSavedRow {
-    std::string Pass; // "write" or "read"
-    std::string Chunk;
-    double KiBPerSecond = 0;
-};
-
-struct TSavedRun {
-    std::string File;
-    TRunInfo Info;
-    std::vector<TSavedRow> Rows;
-};
-
-// Reads a JSON report of either front end (this layout or an earlier one).
-TSavedRun LoadSavedRun(const std::string& path);
-
-// The notes on runs measured unlike the first (file size, block size, method, mode).
+// The notes on runs measured unlike the first (file size, block size).
 std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs);
 
 enum class TCompareFormat { Table, Csv, Json };

@@ -7,6 +7,8 @@ packages=(
     "$@"
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-svg-dev libgl-dev
+    # Qt Charts; its CMake files need the OpenGL ones, which its package does not pull in.
+    qt6-charts-dev libqt6opengl6-dev
     libgtest-dev libgmock-dev
     libcli11-dev nlohmann-json3-dev libbenchmark-dev
     fonts-wine fonts-dejavu-core

@@ -1,0 +1,117 @@
+// Rendering the chart to PNG and SVG.
+#include "charts/ChartFile.h"
+
+#include "charts/ThroughputChart.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QChart>
+#include <QGraphicsScene>
+#include <QImage>
+#include <QPainter>
+#include <QSvgGenerator>
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <memory>
+
+namespace orvane::charts {
+
+namespace {
+
+bool EndsWith(const std::string& text, const std::string& end) {
+    if (text.size() < end.size()) {
+        return false;
+    }
+    return std::equal(end.rbegin(), end.rend(), text.rbegin(), [](char a, char b) {
+        return std::tolower(static_cast<unsigned char>(a)) == b;
+    });
+}
+
+void Draw(QGraphicsScene& scene, QPaintDevice& device, QSize size) {
+    QPainter painter(&device);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF area(QPointF(0, 0), size);
+    scene.render(&painter, area, area);
+}
+
+void Quiet(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
+}
+
+} // namespace
+
+std::optional<TChartFormat> ChartFormatOf(const std::string& fileName) {
+    if (EndsWith(fileName, ".png")) {
+        return TChartFormat::Png;
+    }
+    if (EndsWith(fileName, ".svg")) {
+        return TChartFormat::Svg;
+    }
+    return std::nullopt;
+}
+
+QByteArray RenderChart(QChart& chart, TChartFormat format, QSize size) {
+    // The chart is drawn from a scene of its own, at the file's size, and given back after.
+    QGraphicsScene* const home = chart.scene();
+    const QRectF geometry = chart.geometry();
+    QGraphicsScene scene;
+    scene.addItem(&chart);
+    chart.setGeometry(QRectF(QPointF(0, 0), size));
+    scene.setSceneRect(QRectF(QPointF(0, 0), size));
+
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (format == TChartFormat::Svg) {
+        QSvgGenerator svg;
+        svg.setOutputDevice(&buffer);
+        svg.setSize(size);
+        svg.setViewBox(QRect(QPoint(0, 0), size));
+        svg.setTitle(chart.title());
+        svg.setDescription(QStringLiteral("Throughput by chunk size, drawn by Orvane"));
+        Draw(scene, svg, size);
+    } else {
+        QImage image(size, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        Draw(scene, image, size);
+        image.save(&buffer, "PNG");
+    }
+    scene.removeItem(&chart);
+    if (home != nullptr) {
+        home->addItem(&chart);
+        chart.setGeometry(geometry);
+    }
+    return bytes;
+}
+
+std::string RenderRunsChart(const std::vector<results::TSavedRun>& runs, TChartFormat format,
+                            bool logThroughput) {
+    // Qt started for this call alone, without a display, and ended again after it.
+    struct TOffscreenQt {
+        std::unique_ptr<QApplication> App;
+        ~TOffscreenQt() {
+            if (App) {
+                App.reset();
+                qInstallMessageHandler(nullptr);
+            }
+        }
+    } qt;
+    if (QCoreApplication::instance() == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(Quiet);
+        static int argc = 1;
+        static char name[] = "orvane-cli";
+        static char* argv[] = {name, nullptr};
+        qt.App = std::make_unique<QApplication>(argc, argv);
+    }
+    TChartOptions options;
+    options.LogThroughput = logThroughput;
+    const std::unique_ptr<QChart> chart(MakeThroughputChart(runs, options));
+    const QByteArray bytes = RenderChart(*chart, format);
+    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+} // namespace orvane::charts

@@ -1,0 +1,199 @@
+// Building the throughput chart from saved runs.
+#include "charts/ThroughputChart.h"
+
+#include <QAreaSeries>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QPen>
+#include <QValueAxis>
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace orvane::charts {
+
+namespace {
+
+const char* const RunLabelProperty = "orvaneRunLabel";
+const char* const RowTextsProperty = "orvaneRowTexts";
+const char* const LegendProperty = "orvaneLegend";
+
+// Distinct on a light background and for the common kinds of colour blindness.
+const QColor RunColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
+                             QColor(0x2c, 0xa0, 0x2c), QColor(0x94, 0x67, 0xbd),
+                             QColor(0xff, 0x7f, 0x0e), QColor(0x8c, 0x56, 0x4b),
+                             QColor(0xe3, 0x77, 0xc2), QColor(0x17, 0xbe, 0xcf)};
+
+double MiBPerSecond(double kibPerSecond) {
+    return kibPerSecond / 1024.0;
+}
+
+// The rows of one pass of a run that have a throughput, by chunk size.
+std::vector<const results::TSavedRow*> Measured(const results::TSavedRun& run,
+                                                const std::string& pass) {
+    std::vector<const results::TSavedRow*> rows;
+    for (const results::TSavedRow& row : run.Rows) {
+        if (row.Pass == pass && row.KiBPerSecond > 0 && row.ChunkBytes > 0) {
+            rows.push_back(&row);
+        }
+    }
+    std::stable_sort(rows.begin(), rows.end(),
+                     [](const auto* a, const auto* b) { return a->ChunkBytes < b->ChunkBytes; });
+    return rows;
+}
+
+QAbstractAxis* ThroughputAxis(bool logarithmic, double lowest, double highest) {
+    if (logarithmic) {
+        auto* axis = new QLogValueAxis;
+        axis->setBase(10);
+        axis->setLabelFormat(QStringLiteral("%g"));
+        axis->setMinorTickCount(8);
+        axis->setRange(std::pow(10.0, std::floor(std::log10(lowest))),
+                       std::pow(10.0, std::ceil(std::log10(highest))));
+        axis->setTitleText(QStringLiteral("Throughput (MiB/s, logarithmic)"));
+        return axis;
+    }
+    auto* axis = new QValueAxis;
+    axis->setRange(0, highest * 1.05);
+    axis->applyNiceNumbers();
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+    axis->setTitleText(QStringLiteral("Throughput (MiB/s)"));
+    return axis;
+}
+
+} // namespace
+
+double ChunkPosition(std::uint64_t chunkBytes) {
+    return std::log2(static_cast<double>(chunkBytes));
+}
+
+QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
+                            const TChartOptions& options) {
+    auto* chart = new QChart;
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setShowToolTips(true);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries); // solid or dashed
+
+    std::map<std::uint64_t, QString> chunkLabels;
+    double lowest = 0, highest = 0;
+    std::vector<QAbstractSeries*> made;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        const results::TSavedRun& run = runs[r];
+        const QColor colour = RunColours[r % std::size(RunColours)];
+        const QString runLabel = QString::fromStdString(results::RunLabel(run.Info));
+        for (const std::string pass : {"write", "read"}) {
+            const auto rows = Measured(run, pass);
+            if (rows.empty()) {
+                continue;
+            }
+            auto* line = new QLineSeries;
+            line->setName(runLabel + QStringLiteral(": ") + QString::fromStdString(pass));
+            QPen pen(colour, 2);
+            pen.setStyle(pass == "write" ? Qt::SolidLine : Qt::DashLine);
+            line->setPen(pen);
+            line->setPointsVisible(true);
+            QStringList texts;
+            auto* upper = new QLineSeries;
+            auto* lower = new QLineSeries;
+            for (const results::TSavedRow* row : rows) {
+                const double x = ChunkPosition(row->ChunkBytes);
+                const double y = MiBPerSecond(row->KiBPerSecond);
+                line->append(x, y);
+                texts << QString::fromStdString(results::RowSummary(*row));
+                chunkLabels.emplace(row->ChunkBytes, QString::fromStdString(row->Chunk));
+                const double low = MiBPerSecond(row->MinKiBPerSecond.value_or(row->KiBPerSecond));
+                const double high = MiBPerSecond(row->MaxKiBPerSecond.value_or(row->KiBPerSecond));
+                upper->append(x, high);
+                lower->append(x, low);
+                lowest = lowest == 0 ? low : std::min(lowest, low);
+                highest = std::max(highest, high);
+            }
+            line->setProperty(RunLabelProperty, runLabel);
+            line->setProperty(
+                LegendProperty,
+                QStringLiteral("run %1 %2").arg(r + 1).arg(QString::fromStdString(pass)));
+            line->setProperty(RowTextsProperty, texts);
+            const bool repeated = std::any_of(rows.begin(), rows.end(), [](const auto* row) {
+                return row->MinKiBPerSecond && row->MaxKiBPerSecond;
+            });
+            if (repeated) {
+                auto* band = new QAreaSeries(upper, lower);
+                upper->setParent(band);
+                lower->setParent(band);
+                band->setName(line->name() + QStringLiteral(" (slowest to fastest repeat)"));
+                QColor fill = colour;
+                fill.setAlpha(pass == "write" ? 60 : 35);
+                band->setBrush(fill);
+                band->setPen(Qt::NoPen);
+                chart->addSeries(band);
+                made.push_back(band);
+            } else {
+                delete upper;
+                delete lower;
+            }
+            chart->addSeries(line);
+            made.push_back(line);
+        }
+    }
+    // The legend names the series by run and pass; the title says what each run was.
+    for (QAbstractSeries* series : made) {
+        for (QLegendMarker* marker : chart->legend()->markers(series)) {
+            if (series->type() == QAbstractSeries::SeriesTypeArea) {
+                marker->setVisible(false);
+            } else {
+                marker->setLabel(series->property(LegendProperty).toString());
+            }
+        }
+    }
+    QString title = QStringLiteral("<b>Throughput by chunk size</b>");
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        title += QStringLiteral("<br>run %1: %2")
+                     .arg(r + 1)
+                     .arg(QString::fromStdString(results::RunLabel(runs[r].Info)).toHtmlEscaped());
+    }
+    chart->setTitle(title);
+
+    auto* chunkAxis = new QCategoryAxis;
+    chunkAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    chunkAxis->setTitleText(QStringLiteral("Chunk size (log2 scale)"));
+    if (chunkLabels.empty()) {
+        chunkAxis->setRange(10, 20);
+    } else {
+        const double first = ChunkPosition(chunkLabels.begin()->first);
+        const double last = ChunkPosition(chunkLabels.rbegin()->first);
+        chunkAxis->setStartValue(first - 0.5);
+        for (const auto& [bytes, label] : chunkLabels) {
+            chunkAxis->append(label, ChunkPosition(bytes));
+        }
+        chunkAxis->setRange(first - 0.5, last + 0.5);
+    }
+    chart->addAxis(chunkAxis, Qt::AlignBottom);
+    QAbstractAxis* throughputAxis = ThroughputAxis(
+        options.LogThroughput && lowest > 0, lowest > 0 ? lowest : 1, highest > 0 ? highest : 1);
+    chart->addAxis(throughputAxis, Qt::AlignLeft);
+    for (QAbstractSeries* series : made) {
+        series->attachAxis(chunkAxis);
+        series->attachAxis(throughputAxis);
+    }
+    return chart;
+}
+
+QString PointText(const QXYSeries& series, double x) {
+    const QStringList texts = series.property(RowTextsProperty).toStringList();
+    const QString runLabel = series.property(RunLabelProperty).toString();
+    if (texts.isEmpty() || series.count() != texts.size()) {
+        return {};
+    }
+    int nearest = 0;
+    for (int i = 1; i < series.count(); ++i) {
+        if (std::abs(series.at(i).x() - x) < std::abs(series.at(nearest).x() - x)) {
+            nearest = i;
+        }
+    }
+    return runLabel + QLatin1Char('\n') + texts[nearest];
+}
+
+} // namespace orvane::charts

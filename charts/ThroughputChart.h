@@ -1,0 +1,32 @@
+// The chart of throughput against chunk size: one series per run and pass (write solid,
+// read dashed, one colour per run), the chunk size on a log2 axis, the throughput on a
+// linear or logarithmic one, and where a run had repeats a band from its slowest to its
+// fastest repeat. The window shows it; the command line renders it to a file.
+#pragma once
+
+#include "results/SavedRun.h"
+
+#include <QString>
+#include <vector>
+
+class QChart;
+class QXYSeries;
+
+namespace orvane::charts {
+
+struct TChartOptions {
+    bool LogThroughput = false;
+};
+
+// A new chart of the runs (the caller owns it). Rows that could not be measured (no
+// throughput) are left out, never drawn as zero.
+QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
+                            const TChartOptions& options);
+
+// The text for a point of one of the chart's line series: the run and the row.
+QString PointText(const QXYSeries& series, double x);
+
+// The x position of a chunk size on the chart.
+double ChunkPosition(std::uint64_t chunkBytes);
+
+} // namespace orvane::charts
