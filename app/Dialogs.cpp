@@ -30,6 +30,41 @@ std::string TQtDialogs::AskResultsFileName() {
     return fileDialog.selectedFiles().constFirst().toStdString();
 }
 
+std::vector<std::string> TQtDialogs::AskResultsToAdd(const std::string& directory) {
+    QFileDialog fileDialog(QApplication::activeWindow(), QStringLiteral("Add results"),
+                           QString::fromStdString(directory));
+    fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
+    fileDialog.setFileMode(QFileDialog::ExistingFiles);
+    fileDialog.setNameFilters(
+        {QStringLiteral("Saved results (*.json)"), QStringLiteral("All files (*)")});
+    std::vector<std::string> files;
+    if (fileDialog.exec() == QDialog::Accepted) {
+        for (const QString& file : fileDialog.selectedFiles()) {
+            files.push_back(file.toStdString());
+        }
+    }
+    return files;
+}
+
+std::string TQtDialogs::AskChartFileName() {
+    QFileDialog fileDialog(QApplication::activeWindow(), QStringLiteral("Export chart"));
+    fileDialog.setAcceptMode(QFileDialog::AcceptSave);
+    fileDialog.setNameFilters(
+        {QStringLiteral("PNG image (*.png)"), QStringLiteral("SVG drawing (*.svg)")});
+    fileDialog.setDefaultSuffix(QStringLiteral("png"));
+    // The suffix follows the chosen filter.
+    QObject::connect(&fileDialog, &QFileDialog::filterSelected, &fileDialog,
+                     [&fileDialog](const QString& filter) {
+                         fileDialog.setDefaultSuffix(filter.contains(QStringLiteral("svg"))
+                                                         ? QStringLiteral("svg")
+                                                         : QStringLiteral("png"));
+                     });
+    if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
+        return {};
+    }
+    return fileDialog.selectedFiles().constFirst().toStdString();
+}
+
 bool TQtDialogs::ExecuteSaveDialog(TSaveDialog& dialog) {
     QFileDialog fileDialog(QApplication::activeWindow(), QString::fromStdString(dialog.Title),
                            QString::fromStdString(dialog.InitialDir));

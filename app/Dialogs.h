@@ -1,9 +1,10 @@
-// The window's seams to the user: the message dialog, the exception box and the save
-// dialog. The desktop program shows real dialogs; tests answer them.
+// The window's seams to the user: the message dialog, the exception box and the file
+// dialogs. The desktop program shows real dialogs; tests answer them.
 #pragma once
 
 #include <exception>
 #include <string>
+#include <vector>
 
 class QWidget;
 
@@ -30,6 +31,11 @@ public:
     virtual bool ExecuteSaveDialog(TSaveDialog& dialog) = 0;
     // Asks where the results go ("*.csv" or "*.json"); empty when the user cancels.
     virtual std::string AskResultsFileName() = 0;
+    // Asks for saved results to add to the chart, opening in `directory`; none when the
+    // user cancels.
+    virtual std::vector<std::string> AskResultsToAdd(const std::string& directory) = 0;
+    // Asks where the chart goes ("*.png" or "*.svg"); empty when the user cancels.
+    virtual std::string AskChartFileName() = 0;
 };
 
 // The real dialogs of the desktop program.
@@ -40,6 +46,8 @@ public:
     void ShowExceptionBox(const std::exception& error) override;
     bool ExecuteSaveDialog(TSaveDialog& dialog) override;
     std::string AskResultsFileName() override;
+    std::vector<std::string> AskResultsToAdd(const std::string& directory) override;
+    std::string AskChartFileName() override;
 };
 
 } // namespace orvane

@@ -241,6 +241,9 @@ void TMainForm::CreateMeasuringMenu() {
             [this] { Guarded([this] { CopyResults(); }); });
     connect(FSaveResults, &QAction::triggered, this,
             [this] { Guarded([this] { SaveResultsAs(); }); });
+    FChartAction = menu->addAction(QStringLiteral("C&hart..."));
+    FChartAction->setObjectName(QStringLiteral("Chart"));
+    connect(FChartAction, &QAction::triggered, this, [this] { Guarded([this] { ShowChart(); }); });
     menu->addSeparator();
     FKeepHistory = menu->addAction(QStringLiteral("&Keep run history"));
     FKeepHistory->setObjectName(QStringLiteral("KeepHistory"));

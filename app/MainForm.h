@@ -7,11 +7,12 @@
 #include "bench/AccessMethod.h"
 #include "bench/BenchmarkRun.h"
 #include "bench/RunHost.h"
-#include "results/Report.h"
+#include "results/SavedRun.h"
 
 #include <QWidget>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -29,6 +30,7 @@ class QTreeWidget;
 namespace orvane {
 
 class TBevel;
+class TChartWindow;
 class TMeasuringMenu;
 class TBevelPanel;
 class TGauge;
@@ -130,6 +132,9 @@ public:
     QAction* CopyResultsAction() const { return FCopyResults; }
     QAction* SaveResultsAction() const { return FSaveResults; }
     QAction* KeepHistoryAction() const { return FKeepHistory; }
+    QAction* ChartAction() const { return FChartAction; }
+    // The chart window, once "Chart..." has opened it.
+    TChartWindow* Chart() const { return FChart; }
 
     // The pause before and after each pass; a real sleep unless replaced (by tests, which
     // run the same phases without waiting).
@@ -153,6 +158,9 @@ private:
     void CreateMeasuringMenu();
     void CopyResults();
     void SaveResultsAs();
+    void ShowChart();
+    // The last run as the chart shows it; none before a run has rows.
+    std::optional<results::TSavedRun> LastRun() const;
     void KeepInHistory(TRunOutcome outcome);
     template <typename Body> void Guarded(Body&& body);
     // Mentions, once per directory, test files that an ended run left there.
@@ -165,6 +173,8 @@ private:
     QAction* FCopyResults = nullptr;
     QAction* FSaveResults = nullptr;
     QAction* FKeepHistory = nullptr;
+    QAction* FChartAction = nullptr;
+    TChartWindow* FChart = nullptr;
     // The last run's rows as data and its description, for copying, saving and the history.
     std::vector<TResultRow> FWriteRows;
     std::vector<TResultRow> FReadRows;

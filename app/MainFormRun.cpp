@@ -1,5 +1,6 @@
 // The window's side of a benchmark run: "Go!", closing during a run, and the host calls
 // through which the run reads the settings and shows its progress and rows.
+#include "app/ChartWindow.h"
 #include "app/Gauge.h"
 #include "app/MainForm.h"
 #include "app/MeasuringMenu.h"
@@ -26,10 +27,17 @@
 namespace orvane {
 
 void TMainForm::GoBitBtnClick() {
+    if (FChart != nullptr) {
+        FChart->setEnabled(false); // no dialogs of its own while a run measures
+    }
     const TRunOutcome outcome = FRun.Execute(*this);
     if (FCloseRequested) {
         close();
         return;
+    }
+    if (FChart != nullptr) {
+        FChart->setEnabled(true);
+        FChart->SetCurrentRun(LastRun());
     }
     KeepInHistory(outcome);
     if (outcome != TRunOutcome::Cancelled && outcome != TRunOutcome::FileExists) {
@@ -63,6 +71,23 @@ void TMainForm::KeepInHistory(TRunOutcome outcome) {
         FDialogs.ShowMessageDialog("The run is not kept in the history: " + kept.Problem,
                                    TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     }
+}
+
+std::optional<results::TSavedRun> TMainForm::LastRun() const {
+    if (FWriteRows.empty() && FReadRows.empty()) {
+        return std::nullopt;
+    }
+    return results::SavedRunOf(FRunInfo, FWriteRows, FReadRows);
+}
+
+void TMainForm::ShowChart() {
+    if (FChart == nullptr) {
+        FChart = new TChartWindow(FDialogs, this);
+    }
+    FChart->SetCurrentRun(LastRun());
+    FChart->show();
+    FChart->raise();
+    FChart->activateWindow();
 }
 
 void TMainForm::CopyResults() {

@@ -24,7 +24,7 @@ bool EndsWith(const std::string& text, const std::string& end) {
         return false;
     }
     return std::equal(end.rbegin(), end.rend(), text.rbegin(), [](char a, char b) {
-        return std::tolower(static_cast<unsigned char>(a)) == b;
+        return a == std::tolower(static_cast<unsigned char>(b));
     });
 }
 

@@ -23,15 +23,11 @@ _orvane_cli()
         [--clean]='@dir'
         [--no-history]=''
         [report]=''
+        [--chart]='@file'
+        [--log-scale]=''
         [--help]=''
         [--version]=''
     )
-
-    # After `report`, saved results.
-    if [[ " ${words[*]:1:cword-1} " == *" report "* && $cur != -* ]]; then
-        _filedir json
-        return
-    fi
 
     if [[ $prev == --* && -n ${options[$prev]-} ]]; then
         case ${options[$prev]} in
@@ -42,6 +38,12 @@ _orvane_cli()
         return
     fi
     $split && return
+
+    # After `report`, saved results.
+    if [[ " ${words[*]:1:cword-1} " == *" report "* && $cur != -* ]]; then
+        _filedir json
+        return
+    fi
 
     COMPREPLY=($(compgen -W "${!options[*]}" -- "$cur"))
 } &&

@@ -1,6 +1,7 @@
 // `orvane-cli report`: saved runs of either front end read back (this layout and the one
 // before it) and compared with the first run, ratios and notes on unlike runs, and a
 // foreign or damaged file named with its field.
+#include "results/Report.h"
 #include "cli/CliApp.h"
 #include "results/Compare.h"
 #include "tests/support/PlatformTestSupport.h"
@@ -8,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <unistd.h>
 
 namespace orvane::cli {
 namespace {
@@ -114,6 +116,99 @@ TEST(Report, AForeignOrDamagedFileIsNamedWithItsField) {
     }
     EXPECT_EQ(Report({dir.Path("missing.json")}).code, 1);
     EXPECT_EQ(Report({}).code, 2); // at least one file
+}
+
+TEST(Report, TheChartOfTheRunsIsWrittenAsSvgOrPng) {
+    TTempDir dir;
+    WriteWholeFile(dir.Path("a.json"), SavedRun("orvane-cli", "1M", 1000, 4000));
+    WriteWholeFile(dir.Path("b.json"), SavedRun("orvane", "1M", 2000, 1000, ""));
+    const std::string a = dir.Path("a.json"), b = dir.Path("b.json");
+
+    const TResult svg = Report({a, b, "--chart", dir.Path("runs.svg")});
+    ASSERT_EQ(svg.code, 0) << svg.err;
+    EXPECT_NE(svg.out.find("(x2.00)"), std::string::npos); // the comparison all the same
+    EXPECT_TRUE(svg.err.empty()) << svg.err;               // and no chatter from Qt
+    const std::string drawing = testing::ReadWholeFile(dir.Path("runs.svg"));
+    for (const char* label : {"<svg", "run 1 write", "run 2 read", "1K", "Throughput (MiB/s)"}) {
+        EXPECT_NE(drawing.find(label), std::string::npos) << label;
+    }
+    // Drawn a second time in the same process, as an image, on the logarithmic scale.
+    const TResult png = Report({a, b, "--chart", dir.Path("runs.PNG"), "--log-scale"});
+    ASSERT_EQ(png.code, 0) << png.err;
+    EXPECT_EQ(testing::ReadWholeFile(dir.Path("runs.PNG")).substr(0, 8), "\x89PNG\r\n\x1a\n");
+
+    // Refused before anything is read or written.
+    const TResult kind = Report({a, "--chart", dir.Path("runs.txt")});
+    EXPECT_EQ(kind.code, 2);
+    EXPECT_NE(kind.err.find("must end in .svg or .png"), std::string::npos) << kind.err;
+    const std::string before = testing::ReadWholeFile(a);
+    // A saved run under another name of the same file (a saved run may end in anything).
+    ASSERT_EQ(::link(b.c_str(), dir.Path("b.svg").c_str()), 0);
+    const TResult itself = Report({a, b, "--chart", dir.Path("b.svg")});
+    EXPECT_EQ(itself.code, 2);
+    EXPECT_NE(itself.err.find("--chart names one of the saved runs"), std::string::npos);
+    EXPECT_EQ(Report({a, "--chart", dir.Path("x.svg"), "--output", dir.Path("x.svg")}).code, 2);
+    const TResult nowhere = Report({a, "--chart", dir.Path("none/runs.svg")});
+    EXPECT_EQ(nowhere.code, 1);
+    EXPECT_NE(nowhere.err.find("the chart can't be written to " + dir.Path("none/runs.svg")),
+              std::string::npos)
+        << nowhere.err;
+    EXPECT_TRUE(nowhere.out.empty());
+    EXPECT_EQ(testing::ReadWholeFile(a), before);
+}
+
+TEST(Report, RowsReadBackAsTheRunMadeThemWithTheirRepeats) {
+    results::TRunInfo info;
+    info.Method = "mmio";
+    info.FileSize = "1M";
+    info.BlockSize = "16";
+    info.StartTime = "2026-12-08T10:00:00+00:00";
+    info.Mode.Repeats = 3;
+    TResultRow row;
+    row.Pass = TResultList::Read;
+    row.ChunkLabel = "64K";
+    row.ChunkBytes = 65536;
+    row.BlockBytes = 16;
+    row.FileBytes = 1048576;
+    row.End = row.Start + std::chrono::milliseconds(2);
+    row.DurationSamples = {0.004, 0.002, 0.001};
+    row.Proof.DeviceBytes = 4096;
+    row.Proof.CachedBytesAtStart = 0;
+    TTempDir dir;
+    {
+        std::ostringstream json;
+        results::WriteJson(json, info, {}, {row});
+        WriteWholeFile(dir.Path("run.json"), json.str());
+    }
+    const results::TSavedRun made = results::SavedRunOf(info, {}, {row});
+    const results::TSavedRun read = results::LoadSavedRun(dir.Path("run.json"));
+    for (const results::TSavedRun* run : {&made, &read}) {
+        ASSERT_EQ(run->Rows.size(), 1u);
+        const results::TSavedRow& saved = run->Rows[0];
+        EXPECT_EQ(saved.Pass, "read");
+        EXPECT_EQ(saved.ChunkBytes, 65536u);
+        EXPECT_DOUBLE_EQ(saved.KiBPerSecond, 512000);
+        EXPECT_DOUBLE_EQ(saved.MinKiBPerSecond.value_or(0), 256000); // the slowest repeat
+        EXPECT_DOUBLE_EQ(saved.MaxKiBPerSecond.value_or(0), 1024000);
+        EXPECT_EQ(saved.DeviceBytes, 4096u);
+        EXPECT_EQ(saved.CachedBytesAtStart, 0u);
+        EXPECT_EQ(results::RowSummary(saved),
+                  "read 64K: 500.0 MiB/s in 0.002000 s (repeats 250.0 to 1000.0 MiB/s); device "
+                  "4 KiB; cached at start 0 bytes");
+    }
+    EXPECT_EQ(results::RunLabel(read.Info),
+              "mmio, block 16, file 1M, median of 3, 2026-12-08 10:00:00");
+
+    // A file of the layout before chunk_bytes names the chunk by its label alone.
+    WriteWholeFile(dir.Path("odd.json"), SavedRun("orvane", "1M", 1, 1, ""));
+    EXPECT_EQ(results::LoadSavedRun(dir.Path("odd.json")).Rows[0].ChunkBytes, 1024u);
+    std::string unknown = SavedRun("orvane", "1M", 1, 1, "");
+    unknown.replace(unknown.find("\"1K\""), 4, "\"3K\"");
+    WriteWholeFile(dir.Path("unknown.json"), unknown);
+    EXPECT_EQ(Report({dir.Path("unknown.json")}).err,
+              "orvane-cli: " + dir.Path("unknown.json") +
+                  ": the field \"rows[0].chunk_bytes\" is missing and the chunk \"3K\" is not a "
+                  "chunk size\n");
 }
 
 } // namespace

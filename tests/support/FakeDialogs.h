@@ -42,6 +42,11 @@ public:
     }
 
     std::string AskResultsFileName() override { return ResultsFileAnswer; }
+    std::vector<std::string> AskResultsToAdd(const std::string& directory) override {
+        AddDialogDirectories.push_back(directory);
+        return AddAnswer;
+    }
+    std::string AskChartFileName() override { return ChartFileAnswer; }
 
     static bool AnyMainFormVisible() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -58,6 +63,9 @@ public:
     std::string SaveDialogAnswer; // empty: the user cancels
     std::function<void()> DuringSaveDialog;
     std::string ResultsFileAnswer; // empty: the user cancels
+    std::vector<std::string> AddDialogDirectories;
+    std::vector<std::string> AddAnswer; // empty: the user cancels
+    std::string ChartFileAnswer;        // empty: the user cancels
 };
 
 class TFakePriorities : public TPriorities {

@@ -1,0 +1,130 @@
+// The chart window and what its buttons do.
+#include "app/ChartWindow.h"
+
+#include "app/Dialogs.h"
+#include "charts/ChartFile.h"
+#include "charts/ChartView.h"
+#include "results/History.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QSaveFile>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace orvane {
+
+TChartWindow::TChartWindow(TDialogs& dialogs, QWidget* parent)
+    : QWidget(parent, Qt::Window), FDialogs(dialogs) {
+    setObjectName(QStringLiteral("ChartWindow"));
+    setWindowTitle(QStringLiteral("Orvane - Chart"));
+    setAccessibleName(QStringLiteral("Chart"));
+    FView = new charts::TChartView(this);
+    AddButton = new QPushButton(QStringLiteral("&Add results..."), this);
+    AddButton->setObjectName(QStringLiteral("AddResults"));
+    AddButton->setAccessibleName(QStringLiteral("Add saved results"));
+    RemoveButton = new QPushButton(QStringLiteral("&Remove added"), this);
+    RemoveButton->setObjectName(QStringLiteral("RemoveAdded"));
+    RemoveButton->setAccessibleName(QStringLiteral("Remove the added results"));
+    LogScaleBox = new QCheckBox(QStringLiteral("&Logarithmic throughput"), this);
+    LogScaleBox->setObjectName(QStringLiteral("LogScale"));
+    LogScaleBox->setAccessibleName(QStringLiteral("Logarithmic throughput axis"));
+    ExportButton = new QPushButton(QStringLiteral("&Export..."), this);
+    ExportButton->setObjectName(QStringLiteral("ExportChart"));
+    ExportButton->setAccessibleName(QStringLiteral("Export the chart as PNG or SVG"));
+    auto* close = new QPushButton(QStringLiteral("Close"), this);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(AddButton);
+    buttons->addWidget(RemoveButton);
+    buttons->addWidget(LogScaleBox);
+    buttons->addStretch();
+    buttons->addWidget(ExportButton);
+    buttons->addWidget(close);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(FView, 1);
+    layout->addLayout(buttons);
+    resize(960, 640);
+
+    connect(AddButton, &QPushButton::clicked, this, &TChartWindow::AskAndAdd);
+    connect(RemoveButton, &QPushButton::clicked, this, &TChartWindow::RemoveAdded);
+    connect(LogScaleBox, &QCheckBox::toggled, FView, &charts::TChartView::SetLogThroughput);
+    connect(ExportButton, &QPushButton::clicked, this, &TChartWindow::Export);
+    connect(close, &QPushButton::clicked, this, &QWidget::close);
+    Show();
+}
+
+void TChartWindow::SetCurrentRun(std::optional<results::TSavedRun> run) {
+    FCurrent = std::move(run);
+    Show();
+}
+
+void TChartWindow::AddFiles(const std::vector<std::string>& files) {
+    std::string problems;
+    for (const std::string& file : files) {
+        const bool shown =
+            std::any_of(FAdded.begin(), FAdded.end(),
+                        [&](const results::TSavedRun& run) { return run.File == file; });
+        if (shown) {
+            continue;
+        }
+        try {
+            FAdded.push_back(results::LoadSavedRun(file));
+        } catch (const results::EResultsFile& error) {
+            problems += problems.empty() ? "" : "\n";
+            problems += error.what();
+        }
+    }
+    Show();
+    if (!problems.empty()) {
+        FDialogs.ShowMessageDialog("These results could not be added:\n" + problems,
+                                   TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    }
+}
+
+void TChartWindow::AskAndAdd() {
+    AddFiles(FDialogs.AskResultsToAdd(results::HistoryDirectory()));
+}
+
+void TChartWindow::RemoveAdded() {
+    FAdded.clear();
+    Show();
+}
+
+void TChartWindow::Export() {
+    const std::string fileName = FDialogs.AskChartFileName();
+    if (fileName.empty()) {
+        return;
+    }
+    const auto format = charts::ChartFormatOf(fileName);
+    if (!format) {
+        FDialogs.ShowMessageDialog("The chart can be saved as .png or .svg, not as " + fileName +
+                                       ".",
+                                   TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        return;
+    }
+    // Drawn from a chart of its own, so that the one on screen keeps its size and state.
+    charts::TChartView drawn;
+    drawn.SetRuns(FView->Runs());
+    drawn.SetLogThroughput(FView->LogThroughput());
+    const QByteArray bytes = charts::RenderChart(*drawn.chart(), *format);
+    QSaveFile file(QString::fromStdString(fileName));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        FDialogs.ShowMessageDialog("The chart could not be saved to " + fileName + ": " +
+                                       file.errorString().toStdString(),
+                                   TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    }
+}
+
+void TChartWindow::Show() {
+    std::vector<results::TSavedRun> runs;
+    if (FCurrent) {
+        runs.push_back(*FCurrent);
+    }
+    runs.insert(runs.end(), FAdded.begin(), FAdded.end());
+    FView->SetRuns(std::move(runs));
+    RemoveButton->setEnabled(!FAdded.empty());
+}
+
+} // namespace orvane

@@ -1,0 +1,53 @@
+// The chart's own window: the main window's last run, with saved results added beside it
+// for comparison, the throughput axis linear or logarithmic, and the chart exported as PNG
+// or SVG.
+#pragma once
+
+#include "results/SavedRun.h"
+
+#include <QWidget>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QCheckBox;
+class QPushButton;
+
+namespace orvane {
+
+namespace charts {
+class TChartView;
+}
+class TDialogs;
+
+class TChartWindow : public QWidget {
+    Q_OBJECT
+public:
+    // A window of its own that closes with `parent`.
+    TChartWindow(TDialogs& dialogs, QWidget* parent);
+
+    // The run shown first; none before the main window has made one.
+    void SetCurrentRun(std::optional<results::TSavedRun> run);
+    // Reads each file as a saved run and adds it; a file that can't be read is named in a
+    // message and the others are added all the same. A file already shown is not added twice.
+    void AddFiles(const std::vector<std::string>& files);
+
+    charts::TChartView* View() const { return FView; }
+    QPushButton* AddButton = nullptr;
+    QPushButton* RemoveButton = nullptr;
+    QCheckBox* LogScaleBox = nullptr;
+    QPushButton* ExportButton = nullptr;
+
+private:
+    void AskAndAdd();
+    void RemoveAdded();
+    void Export();
+    void Show();
+
+    TDialogs& FDialogs;
+    charts::TChartView* FView = nullptr;
+    std::optional<results::TSavedRun> FCurrent;
+    std::vector<results::TSavedRun> FAdded;
+};
+
+} // namespace orvane

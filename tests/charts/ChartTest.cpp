@@ -1,0 +1,202 @@
+// The throughput chart: its series, bands and labels for saved runs, the row under the mouse,
+// and the chart drawn offscreen to PNG and SVG.
+#include "charts/ChartFile.h"
+#include "charts/ChartView.h"
+#include "charts/ThroughputChart.h"
+
+#include <QAreaSeries>
+#include <QBuffer>
+#include <QCategoryAxis>
+#include <QChart>
+#include <QImage>
+#include <QLegendMarker>
+#include <QLineSeries>
+#include <QLogValueAxis>
+#include <QValueAxis>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace orvane::charts {
+namespace {
+
+using results::TSavedRow;
+using results::TSavedRun;
+
+TSavedRow Row(const std::string& pass, const std::string& chunk, std::uint64_t bytes,
+              double kibPerSecond) {
+    TSavedRow row;
+    row.Pass = pass;
+    row.Chunk = chunk;
+    row.ChunkBytes = bytes;
+    row.FileBytes = 1048576;
+    row.KiBPerSecond = kibPerSecond;
+    row.Seconds = 1024.0 / kibPerSecond;
+    return row;
+}
+
+// Three chunk sizes each way; the second run had repeats and one row too fast to measure.
+std::vector<TSavedRun> TwoRuns() {
+    TSavedRun first;
+    first.Info.Method = "win32";
+    first.Info.FileSize = "1M";
+    first.Info.BlockSize = "256";
+    first.Info.WriteBuffered = true;
+    first.Info.ReadBuffered = true;
+    first.Info.StartTime = "2026-12-08T10:20:31+01:00";
+    first.Rows = {Row("write", "1K", 1024, 102400), Row("write", "2K", 2048, 204800),
+                  Row("write", "4K", 4096, 409600), Row("read", "1K", 1024, 51200),
+                  Row("read", "2K", 2048, 102400),  Row("read", "4K", 4096, 204800)};
+    TSavedRun second;
+    second.Info.Method = "file";
+    second.Info.FileSize = "2M";
+    second.Info.BlockSize = "1";
+    second.Info.WriteBuffered = true; // saved ticked, but File has no buffer
+    second.Info.Mode.Durable = true;
+    second.Info.Mode.Repeats = 3;
+    second.Info.StartTime = "2026-12-08T11:00:00+01:00";
+    second.Rows = {Row("write", "4K", 4096, 2048), Row("write", "1K", 1024, 1024),
+                   Row("read", "1K", 1024, 0), Row("read", "2K", 2048, 4096)};
+    for (TSavedRow& row : second.Rows) {
+        row.MinKiBPerSecond = row.KiBPerSecond / 2;
+        row.MaxKiBPerSecond = row.KiBPerSecond * 2;
+    }
+    return {first, second};
+}
+
+template <typename Series> std::vector<Series*> SeriesOf(QChart& chart) {
+    std::vector<Series*> found;
+    for (QAbstractSeries* series : chart.series()) {
+        if (auto* typed = qobject_cast<Series*>(series)) {
+            found.push_back(typed);
+        }
+    }
+    return found;
+}
+
+TEST(ThroughputChart, ASeriesPerRunAndPassWithBandsWhereThereWereRepeats) {
+    const std::unique_ptr<QChart> chart(MakeThroughputChart(TwoRuns(), {}));
+    const auto lines = SeriesOf<QLineSeries>(*chart);
+    ASSERT_EQ(lines.size(), 4u);
+    // Each series is named by its run's method, buffers, block size, file size, mode and start.
+    EXPECT_EQ(lines[0]->name(), QStringLiteral("win32 buffered W+R, block 256, file 1M, "
+                                               "2026-12-08 10:20:31: write"));
+    EXPECT_EQ(lines[3]->name(), QStringLiteral("file, block 1, file 2M, durable, median of 3, "
+                                               "2026-12-08 11:00:00: read"));
+    // In chunk order, in MiB/s, and the row that could not be measured is left out.
+    ASSERT_EQ(lines[2]->count(), 2);
+    EXPECT_DOUBLE_EQ(lines[2]->at(0).x(), 10);
+    EXPECT_DOUBLE_EQ(lines[2]->at(0).y(), 1);
+    EXPECT_DOUBLE_EQ(lines[2]->at(1).x(), 12);
+    EXPECT_DOUBLE_EQ(lines[2]->at(1).y(), 2);
+    EXPECT_EQ(lines[3]->count(), 1);
+    // Write solid, read dashed, one colour per run.
+    EXPECT_EQ(lines[0]->pen().style(), Qt::SolidLine);
+    EXPECT_EQ(lines[1]->pen().style(), Qt::DashLine);
+    EXPECT_EQ(lines[0]->pen().color(), lines[1]->pen().color());
+    EXPECT_NE(lines[0]->pen().color(), lines[2]->pen().color());
+
+    // The second run's repeats as bands from the slowest to the fastest, out of the legend.
+    const auto bands = SeriesOf<QAreaSeries>(*chart);
+    ASSERT_EQ(bands.size(), 2u);
+    EXPECT_DOUBLE_EQ(bands[0]->lowerSeries()->at(1).y(), 1);
+    EXPECT_DOUBLE_EQ(bands[0]->upperSeries()->at(1).y(), 4);
+    QStringList legend;
+    for (QLineSeries* line : lines) {
+        legend << chart->legend()->markers(line).value(0)->label();
+    }
+    EXPECT_EQ(legend.join(QLatin1Char('|')).toStdString(),
+              "run 1 write|run 1 read|run 2 write|run 2 read");
+    // On screen, the lines are in the legend and the bands are not.
+    TChartView view;
+    view.SetRuns(TwoRuns());
+    view.show();
+    for (QAbstractSeries* series : view.chart()->series()) {
+        EXPECT_EQ(view.chart()->legend()->markers(series).value(0)->isVisible(),
+                  series->type() == QAbstractSeries::SeriesTypeLine);
+    }
+    EXPECT_TRUE(chart->title().contains(QStringLiteral("run 2: file, block 1, file 2M")));
+
+    // The chunk sizes by their labels, on a log2 scale; the throughput linear from zero.
+    auto* chunks = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
+    ASSERT_NE(chunks, nullptr);
+    EXPECT_EQ(chunks->categoriesLabels().join(QLatin1Char('|')).toStdString(), "1K|2K|4K");
+    const auto* linear = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    ASSERT_NE(linear, nullptr);
+    EXPECT_EQ(linear->min(), 0);
+    EXPECT_GE(linear->max(), 400); // the fastest row
+
+    TChartOptions logarithmic;
+    logarithmic.LogThroughput = true;
+    const std::unique_ptr<QChart> logChart(MakeThroughputChart(TwoRuns(), logarithmic));
+    const auto* log = qobject_cast<QLogValueAxis*>(logChart->axes(Qt::Vertical).value(0));
+    ASSERT_NE(log, nullptr);
+    EXPECT_LE(log->min(), 0.5); // the slowest repeat
+    EXPECT_GE(log->max(), 400);
+}
+
+TEST(ThroughputChart, NoRunsGiveAnEmptyChartWithItsAxes) {
+    const std::unique_ptr<QChart> chart(MakeThroughputChart({}, {}));
+    EXPECT_TRUE(chart->series().isEmpty());
+    EXPECT_EQ(chart->axes().size(), 2);
+}
+
+TEST(ChartView, APointUnderTheMouseShowsItsRunAndRow) {
+    TChartView view;
+    view.SetRuns(TwoRuns());
+    auto lines = SeriesOf<QLineSeries>(*view.chart());
+    ASSERT_EQ(lines.size(), 4u);
+    emit lines[0]->hovered(QPointF(11.1, 200), true); // near 2K
+    EXPECT_TRUE(view.HoverText().startsWith(QStringLiteral("win32 buffered W+R")));
+    EXPECT_TRUE(view.HoverText().contains(QStringLiteral("write 2K: 200.0 MiB/s in 0.005000 s")))
+        << view.HoverText().toStdString();
+    emit lines[2]->hovered(QPointF(10, 1), true);
+    EXPECT_TRUE(view.HoverText().contains(QStringLiteral("(repeats 0.5 to 2.0 MiB/s)")))
+        << view.HoverText().toStdString();
+    emit lines[2]->hovered(QPointF(10, 1), false);
+    EXPECT_TRUE(view.HoverText().isEmpty());
+
+    // The scale switched keeps the runs and the hover working on the new series.
+    view.SetLogThroughput(true);
+    lines = SeriesOf<QLineSeries>(*view.chart());
+    ASSERT_EQ(lines.size(), 4u);
+    emit lines[1]->hovered(QPointF(12, 200), true);
+    EXPECT_TRUE(view.HoverText().contains(QStringLiteral("read 4K: 200.0 MiB/s")));
+}
+
+TEST(ChartFile, DrawnOffscreenAsPngAndAsSvgWithItsLabels) {
+    EXPECT_EQ(ChartFormatOf("a.PNG"), TChartFormat::Png);
+    EXPECT_EQ(ChartFormatOf("dir.svg/a.svg"), TChartFormat::Svg);
+    EXPECT_FALSE(ChartFormatOf("a.svg.txt"));
+    EXPECT_FALSE(ChartFormatOf("svg"));
+
+    const std::unique_ptr<QChart> chart(MakeThroughputChart(TwoRuns(), {}));
+    QImage image;
+    ASSERT_TRUE(image.loadFromData(RenderChart(*chart, TChartFormat::Png), "PNG"));
+    EXPECT_EQ(image.size(), ChartFileSize);
+    // The first run's line is drawn in its colour somewhere.
+    const QRgb colour = SeriesOf<QLineSeries>(*chart)[0]->pen().color().rgb();
+    bool drawn = false;
+    for (int y = 0; y < image.height() && !drawn; ++y) {
+        for (int x = 0; x < image.width() && !drawn; ++x) {
+            drawn = image.pixel(x, y) == colour;
+        }
+    }
+    EXPECT_TRUE(drawn);
+
+    const QString svg = QString::fromUtf8(RenderChart(*chart, TChartFormat::Svg));
+    EXPECT_TRUE(svg.contains(QStringLiteral("<svg")));
+    for (const char* label : {"run 1 write", "run 2 read", "4K", "Throughput (MiB/s)",
+                              "run 1: win32 buffered W+R, block 256, file 1M"}) {
+        EXPECT_TRUE(svg.contains(QString::fromLatin1(label))) << label;
+    }
+    // The chart on screen keeps its place after being drawn for a file.
+    TChartView view;
+    view.SetRuns(TwoRuns());
+    const QRectF before = view.chart()->geometry();
+    RenderChart(*view.chart(), TChartFormat::Png);
+    EXPECT_EQ(view.chart()->scene(), view.scene());
+    EXPECT_EQ(view.chart()->geometry(), before);
+}
+
+} // namespace
+} // namespace orvane::charts
