@@ -4,6 +4,7 @@
 #include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QChart>
+#include <QFont>
 #include <QLegendMarker>
 #include <QLineSeries>
 #include <QLogValueAxis>
@@ -64,6 +65,23 @@ QAbstractAxis* ThroughputAxis(bool logarithmic, double lowest, double highest) {
     return axis;
 }
 
+// A scalable sans font, whatever the window's own is: the throughput's title stands on its
+// side, and bitmap fonts do not turn.
+QFont ChartFont(qreal points, bool bold = false) {
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans"), QStringLiteral("sans-serif")});
+    font.setStyleHint(QFont::SansSerif);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    font.setPointSizeF(points);
+    font.setBold(bold);
+    return font;
+}
+
+void UseChartFonts(QAbstractAxis& axis) {
+    axis.setLabelsFont(ChartFont(8));
+    axis.setTitleFont(ChartFont(9, true));
+}
+
 } // namespace
 
 double ChunkPosition(std::uint64_t chunkBytes) {
@@ -73,6 +91,8 @@ double ChunkPosition(std::uint64_t chunkBytes) {
 QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                             const TChartOptions& options) {
     auto* chart = new QChart;
+    chart->setTitleFont(ChartFont(9));
+    chart->legend()->setFont(ChartFont(9));
     chart->legend()->setAlignment(Qt::AlignBottom);
     chart->legend()->setShowToolTips(true);
     chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries); // solid or dashed
@@ -170,9 +190,11 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
         }
         chunkAxis->setRange(first - 0.5, last + 0.5);
     }
+    UseChartFonts(*chunkAxis);
     chart->addAxis(chunkAxis, Qt::AlignBottom);
     QAbstractAxis* throughputAxis = ThroughputAxis(
         options.LogThroughput && lowest > 0, lowest > 0 ? lowest : 1, highest > 0 ? highest : 1);
+    UseChartFonts(*throughputAxis);
     chart->addAxis(throughputAxis, Qt::AlignLeft);
     for (QAbstractSeries* series : made) {
         series->attachAxis(chunkAxis);
