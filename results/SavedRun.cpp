@@ -130,9 +130,13 @@ TSavedRun LoadSavedRun(const std::string& path) {
         } else if (const auto ofLabel = ChunkBytesOfLabel(row.Chunk)) {
             row.ChunkBytes = *ofLabel;
         } else {
-            throw EResultsFile(path + ": the field \"" + where +
-                               "chunk_bytes\" is missing and the chunk \"" + row.Chunk +
-                               "\" is not a chunk size");
+            std::string message = path;
+            message += ": the field \"";
+            message += where;
+            message += "chunk_bytes\" is missing and the chunk \"";
+            message += row.Chunk;
+            message += "\" is not a chunk size";
+            throw EResultsFile(message);
         }
         row.FileBytes = Count(rows[i], "file_bytes").value_or(0);
         row.Seconds = Number(rows[i], "duration_s");
