@@ -88,7 +88,9 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 return charts::ChartFormatOf(name) ? std::string()
                                                    : "the chart's name must end in .svg or .png";
             },
-            "FILE.svg|FILE.png");
+            "");
+    report->add_option("--output", options.Output,
+                       "write the comparison to this file instead of standard output");
     report->add_flag("--log-scale", options.LogScale,
                      "draw the chart's throughput on a logarithmic axis");
     app.set_version_flag("--version", Version);
@@ -112,8 +114,10 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
             // CLI11 names them last first; the user typed them first first.
             what = "The following arguments were not expected:";
-            for (const std::string& extra : app.remaining()) {
-                what += " " + extra;
+            for (const CLI::App* part : std::initializer_list<const CLI::App*>{&app, report}) {
+                for (const std::string& extra : part->remaining()) {
+                    what += " " + extra;
+                }
             }
         }
         return {
@@ -123,7 +127,9 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 "] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
                 "[--durable] [--cold] [--repeat N] [--dir DIR | --file PATH] "
-                "[--format table|csv|json] [--output FILE] | --clean DIR\n"};
+                "[--format table|csv|json] [--output FILE] [--no-history] | --clean DIR | "
+                "report FILE... [--format table|csv|json] [--output FILE] [--chart "
+                "FILE.svg|FILE.png] [--log-scale]\n"};
     }
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};

@@ -147,7 +147,21 @@ TEST(Report, TheChartOfTheRunsIsWrittenAsSvgOrPng) {
     const TResult itself = Report({a, b, "--chart", dir.Path("b.svg")});
     EXPECT_EQ(itself.code, 2);
     EXPECT_NE(itself.err.find("--chart names one of the saved runs"), std::string::npos);
-    EXPECT_EQ(Report({a, "--chart", dir.Path("x.svg"), "--output", dir.Path("x.svg")}).code, 2);
+    const TResult same = Report({a, "--chart", dir.Path("x.svg"), "--output", dir.Path("x.svg")});
+    EXPECT_EQ(same.code, 2);
+    EXPECT_NE(same.err.find("--chart and --output name the same file"), std::string::npos)
+        << same.err;
+    EXPECT_FALSE(testing::Exists(dir.Path("x.svg")));
+    const TResult extra = Report({a, "--chart", dir.Path("x.svg"), "--bogus"});
+    EXPECT_EQ(extra.code, 2);
+    EXPECT_EQ(
+        extra.err.rfind("orvane-cli: The following arguments were not expected: --bogus\n", 0), 0u)
+        << extra.err;
+    // The comparison into a file of its own, beside the chart.
+    ASSERT_EQ(Report({a, b, "--output", dir.Path("cmp.txt"), "--chart", dir.Path("x.svg")}).code,
+              0);
+    EXPECT_NE(testing::ReadWholeFile(dir.Path("cmp.txt")).find("(x2.00)"), std::string::npos);
+    EXPECT_TRUE(testing::Exists(dir.Path("x.svg")));
     const TResult nowhere = Report({a, "--chart", dir.Path("none/runs.svg")});
     EXPECT_EQ(nowhere.code, 1);
     EXPECT_NE(nowhere.err.find("the chart can't be written to " + dir.Path("none/runs.svg")),
