@@ -91,8 +91,13 @@ void TGauge::RepaintNow(TClock::time_point now) {
 }
 
 void TGauge::ShowPending() {
+    const TClock::time_point now = FClock();
     if (FPending) {
-        RepaintNow(FClock());
+        RepaintNow(now);
+    } else {
+        // The screen shows the current state now, as after a repaint: a pass that starts
+        // within a frame of this and ends within the next one is drawn at its end only.
+        FLastRepaint = now;
     }
 }
 

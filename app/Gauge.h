@@ -38,7 +38,8 @@ public:
     void SetClock(std::function<TClock::time_point()> clock);
     // Whether a change is not drawn yet.
     bool RepaintPending() const { return FPending; }
-    // Draws at once what changed and is not drawn yet.
+    // Draws at once what changed and is not drawn yet; either way the screen is then up to
+    // date, and the next frame interval counts from here.
     void ShowPending();
 
 protected:
@@ -51,7 +52,8 @@ private:
     // Where any percentage's text may lie.
     QRect TextRect() const;
     // Stores the new state and, when the percentage changed, repaints within the call unless
-    // the last repaint was less than a frame interval ago.
+    // the screen was brought up to date (a repaint, ShowPending) less than a frame interval
+    // ago.
     void Update(std::int32_t minValue, std::int32_t maxValue, std::int32_t curValue);
     // Repaints the text and the strip between the last repaint's fill and the current one.
     void RepaintNow(TClock::time_point now);
@@ -60,8 +62,8 @@ private:
     std::int32_t FMaxValue = 100;
     std::int32_t FCurValue = 0;
     int FPercent = 0;
-    int FRepaintedPercent = 0; // at the last repaint within a call
-    std::optional<TClock::time_point> FLastRepaint;
+    int FRepaintedPercent = 0;                      // at the last repaint within a call
+    std::optional<TClock::time_point> FLastRepaint; // or the last ShowPending
     bool FPending = false;
     std::function<TClock::time_point()> FClock = [] { return TClock::now(); };
     QImage FSurface;

@@ -284,6 +284,22 @@ TEST(Gauge, ChangesWithinAFrameRepaintOnceAndTheRestIsDrawnWhenAsked) {
     EXPECT_NE(OnScreen(gauge), WholePaint(gauge));
     QApplication::processEvents();
     EXPECT_EQ(OnScreen(gauge), WholePaint(gauge));
+
+    // Bringing the screen up to date starts a frame interval even with nothing to draw: a
+    // pass that starts right after the run's message point is drawn at its end, not within.
+    gauge.ShowPending();
+    gauge.Clock.Now += std::chrono::seconds(1);
+    gauge.Paints = 0;
+    gauge.ShowPending();
+    EXPECT_EQ(gauge.Paints, 0);
+    gauge.SetProgress(0);
+    gauge.SetProgress(200);
+    EXPECT_EQ(gauge.Paints, 0);
+    EXPECT_TRUE(gauge.RepaintPending());
+    gauge.Clock.Now += TGauge::FrameInterval;
+    gauge.SetProgress(204);
+    EXPECT_EQ(gauge.Paints, 1);
+    EXPECT_FALSE(gauge.RepaintPending());
 }
 
 TEST(Gauge, TheTextReadsOverTheFilledAndTheEmptyPart) {
