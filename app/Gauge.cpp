@@ -96,7 +96,7 @@ void TGauge::ShowPending() {
         RepaintNow(now);
     } else {
         // The screen shows the current state now, as after a repaint: a pass that starts
-        // within a frame of this and ends within the next one is drawn at its end only.
+        // right after this and takes less than a frame is drawn at its end only.
         FLastRepaint = now;
     }
 }
