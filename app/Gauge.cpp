@@ -59,20 +59,50 @@ void TGauge::Update(std::int32_t minValue, std::int32_t maxValue, std::int32_t c
     if (percent == FPercent) {
         return;
     }
-    // Only the strip between the old and the new fill and the text change; on a real
-    // display every pixel repainted is a pixel sent to the server within the call.
-    const int oldFill = FillWidth(FPercent);
-    const int newFill = FillWidth(percent);
     FPercent = percent;
-    QRegion changed = TextRect();
-    if (oldFill != newFill) {
-        changed += QRect(std::min(oldFill, newFill), 0, std::abs(newFill - oldFill), height());
-    }
-    repaint(changed);
     if (QAccessible::isActive()) {
         QAccessibleValueChangeEvent event(this, FCurValue);
         QAccessible::updateAccessibility(&event);
     }
+    const TClock::time_point now = FClock();
+    if (FLastRepaint && now - *FLastRepaint < FrameInterval) {
+        if (!FPending) {
+            FPending = true;
+            update(); // for event processing that comes before ShowPending
+        }
+        return;
+    }
+    RepaintNow(now);
+}
+
+void TGauge::RepaintNow(TClock::time_point now) {
+    // Only the strip between the old and the new fill and the text change; on a real
+    // display every pixel repainted is a pixel sent to the server within the call.
+    const int oldFill = FillWidth(FRepaintedPercent);
+    const int newFill = FillWidth(FPercent);
+    QRegion changed = TextRect();
+    if (oldFill != newFill) {
+        changed += QRect(std::min(oldFill, newFill), 0, std::abs(newFill - oldFill), height());
+    }
+    FRepaintedPercent = FPercent;
+    FLastRepaint = now;
+    FPending = false;
+    repaint(changed);
+}
+
+void TGauge::ShowPending() {
+    const TClock::time_point now = FClock();
+    if (FPending) {
+        RepaintNow(now);
+    } else {
+        // The screen shows the current state now, as after a repaint: a pass that starts
+        // right after this and takes less than a frame is drawn at its end only.
+        FLastRepaint = now;
+    }
+}
+
+void TGauge::SetClock(std::function<TClock::time_point()> clock) {
+    FClock = std::move(clock);
 }
 
 QRect TGauge::TextRect() const {

@@ -221,6 +221,7 @@ void TMainForm::Lock() {
 
 void TMainForm::Unlock() {
     Gauge->SetProgress(0);
+    Gauge->ShowPending(); // the run may end within a frame of the last repaint
     AccessRadioGroup->setEnabled(true);
     ReadBufferedCheckBox->setEnabled(true);
     WriteBufferedCheckBox->setEnabled(true);
@@ -252,6 +253,9 @@ void TMainForm::SetPhaseColour(TPhaseColour colour) {
 }
 
 void TMainForm::ProcessMessages() {
+    // The run's message points come between the passes: what the gauge held back during a
+    // pass (its repaints are at most one a frame) is drawn here, so a pass's end shows.
+    Gauge->ShowPending();
     QCoreApplication::processEvents();
 }
 

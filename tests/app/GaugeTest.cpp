@@ -1,6 +1,6 @@
 // The gauge: whole percentages truncated, clamping, repainting at once and only when the
-// percentage changes and then only what changed, and the bar and inverse text it draws, which
-// must read over both parts.
+// percentage changes and then only what changed, at most once a frame interval with the rest
+// drawn when asked, and the bar and inverse text it draws, which must read over both parts.
 #include "app/Gauge.h"
 #include "app/ClassicLook.h"
 #include "tests/support/Contrast.h"
@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QPaintEvent>
 #include <QScreen>
+#include <chrono>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <vector>
@@ -18,7 +19,33 @@
 namespace orvane {
 namespace {
 
-class TCountingGauge : public TGauge {
+// A clock for the gauge that moves by Step at each reading.
+struct TSteppingClock {
+    TGauge::TClock::time_point Now{std::chrono::hours(1)};
+    TGauge::TClock::duration Step{0};
+    int Readings = 0;
+
+    void Install(TGauge& gauge) {
+        gauge.SetClock([this] {
+            ++Readings;
+            const TGauge::TClock::time_point now = Now;
+            Now += Step;
+            return now;
+        });
+    }
+};
+
+// A gauge whose every change comes a frame interval after the one before, as in a slow pass.
+class TFrameByFrameGauge : public TGauge {
+public:
+    TFrameByFrameGauge() {
+        Clock.Step = FrameInterval;
+        Clock.Install(*this);
+    }
+    TSteppingClock Clock;
+};
+
+class TCountingGauge : public TFrameByFrameGauge {
 public:
     int Paints = 0;
 
@@ -67,7 +94,7 @@ TEST(Gauge, StartsEmptyAtZeroOfHundred) {
     EXPECT_EQ(gauge.PercentDone(), 0);
 }
 
-TEST(Gauge, RepaintsAtOnceOnlyWhenThePercentageChanges) {
+TEST(Gauge, RepaintsAtOnceOnlyWhenThePercentageChangesAFrameAfterTheLastRepaint) {
     TCountingGauge gauge;
     gauge.resize(129, 17);
     gauge.SetMaxValue(400);
@@ -159,7 +186,7 @@ TEST(Gauge, ARepaintCoversOnlyTheChangedStripAndTheText) {
         {396, 400, {{127, 8}, {128, 16}}, {{0, 8}, {20, 8}, {110, 8}}},
     };
     for (const auto& c : cases) {
-        TGauge gauge;
+        TFrameByFrameGauge gauge;
         gauge.resize(129, 17);
         gauge.SetMaxValue(400);
         gauge.show();
@@ -180,9 +207,20 @@ TEST(Gauge, ARepaintCoversOnlyTheChangedStripAndTheText) {
     }
 }
 
+// What the gauge's window holds on the screen, and what a whole paint of it now gives.
+QImage OnScreen(TGauge& gauge) {
+    QScreen* screen = gauge.screen();
+    return screen == nullptr
+               ? QImage()
+               : screen->grabWindow(gauge.winId()).toImage().convertToFormat(QImage::Format_RGB32);
+}
+QImage WholePaint(TGauge& gauge) {
+    return gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
 TEST(Gauge, StepByStepItShowsWhatAWholePaintShows) {
     // What reaches the screen after a pass of partial repaints is the full picture.
-    TGauge gauge;
+    TFrameByFrameGauge gauge;
     gauge.resize(129, 17);
     gauge.SetMaxValue(400);
     gauge.show();
@@ -190,13 +228,78 @@ TEST(Gauge, StepByStepItShowsWhatAWholePaintShows) {
     for (std::int32_t k = 1; k <= 287; ++k) {
         gauge.SetProgress(k);
     }
-    QScreen* screen = gauge.screen();
-    ASSERT_NE(screen, nullptr);
-    const QImage shown =
-        screen->grabWindow(gauge.winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    const QImage whole = gauge.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    EXPECT_FALSE(gauge.RepaintPending());
+    const QImage shown = OnScreen(gauge);
+    const QImage whole = WholePaint(gauge);
     ASSERT_EQ(shown.size(), whole.size());
     EXPECT_EQ(shown, whole);
+}
+
+TEST(Gauge, ChangesWithinAFrameRepaintOnceAndTheRestIsDrawnWhenAsked) {
+    TCountingGauge gauge;
+    gauge.Clock.Step = TGauge::TClock::duration{0}; // a pass far shorter than a frame
+    gauge.setAccessibleName(QStringLiteral("Progress"));
+    gauge.resize(129, 17);
+    gauge.SetMaxValue(400);
+    gauge.show();
+    QApplication::processEvents();
+    gauge.Paints = 0;
+
+    for (std::int32_t k = 1; k <= 400; ++k) {
+        gauge.SetProgress(k);
+    }
+    EXPECT_EQ(gauge.Paints, 1);           // 1%, the first change, a frame after any repaint
+    EXPECT_EQ(gauge.Clock.Readings, 100); // once per change of the percentage, not per call
+    // The value is kept at every change, for the run and for assistive technology.
+    EXPECT_EQ(gauge.Progress(), 400);
+    EXPECT_EQ(gauge.PercentDone(), 100);
+    QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(&gauge);
+    ASSERT_NE(accessible, nullptr);
+    EXPECT_EQ(accessible->text(QAccessible::Value), QStringLiteral("100%"));
+    EXPECT_TRUE(gauge.RepaintPending());
+    EXPECT_NE(OnScreen(gauge), WholePaint(gauge)); // the screen still shows 1%
+
+    gauge.Paints = 0;
+    gauge.ShowPending();
+    EXPECT_EQ(gauge.Paints, 1);
+    EXPECT_FALSE(gauge.RepaintPending());
+    EXPECT_EQ(OnScreen(gauge), WholePaint(gauge)); // a whole paint counts as one too
+    gauge.Paints = 0;
+    gauge.ShowPending(); // nothing left to draw
+    EXPECT_EQ(gauge.Paints, 0);
+
+    // A frame interval after that repaint, a change is drawn at once again.
+    gauge.Clock.Now += TGauge::FrameInterval - std::chrono::milliseconds(1);
+    gauge.SetProgress(200);
+    EXPECT_EQ(gauge.Paints, 0);
+    gauge.Clock.Now += std::chrono::milliseconds(1);
+    gauge.SetProgress(100);
+    EXPECT_EQ(gauge.Paints, 1);
+    EXPECT_FALSE(gauge.RepaintPending());
+    EXPECT_EQ(OnScreen(gauge), WholePaint(gauge));
+
+    // What is held back is also drawn by event processing that comes first.
+    gauge.SetProgress(300);
+    EXPECT_TRUE(gauge.RepaintPending());
+    EXPECT_NE(OnScreen(gauge), WholePaint(gauge));
+    QApplication::processEvents();
+    EXPECT_EQ(OnScreen(gauge), WholePaint(gauge));
+
+    // Bringing the screen up to date starts a frame interval even with nothing to draw: a
+    // pass that starts right after the run's message point is drawn at its end, not within.
+    gauge.ShowPending();
+    gauge.Clock.Now += std::chrono::seconds(1);
+    gauge.Paints = 0;
+    gauge.ShowPending();
+    EXPECT_EQ(gauge.Paints, 0);
+    gauge.SetProgress(0);
+    gauge.SetProgress(200);
+    EXPECT_EQ(gauge.Paints, 0);
+    EXPECT_TRUE(gauge.RepaintPending());
+    gauge.Clock.Now += TGauge::FrameInterval;
+    gauge.SetProgress(204);
+    EXPECT_EQ(gauge.Paints, 1);
+    EXPECT_FALSE(gauge.RepaintPending());
 }
 
 TEST(Gauge, TheTextReadsOverTheFilledAndTheEmptyPart) {

@@ -1,5 +1,6 @@
-// The real window running the benchmark offscreen: a whole run, and a run ended by closing
-// the window or by SIGTERM, which must stop it, clean up and leave no file.
+// The real window running the benchmark offscreen: a whole run, the gauge it shows between
+// the passes, and a run ended by closing the window or by SIGTERM, which must stop it, clean
+// up and leave no file.
 #include "app/Gauge.h"
 #include "app/MainForm.h"
 #include "app/StopSignals.h"
@@ -11,9 +12,11 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScreen>
 #include <QSlider>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
 
@@ -75,6 +78,52 @@ TEST_F(RunWindowTest, AWholeRunLeavesElevenRowsEachAndNoFile) {
     EXPECT_TRUE(
         Form.grab().save(QStringLiteral(ORVANE_SCREENSHOT)
                              .replace(QStringLiteral(".png"), QStringLiteral("-after-run.png"))));
+}
+
+// Whether the screen shows the gauge as it is now: the window's pixels where the gauge lies
+// against a whole paint of the gauge.
+::testing::AssertionResult GaugeOnScreenIsCurrent(TMainForm& form) {
+    QScreen* screen = form.screen();
+    if (screen == nullptr) {
+        return ::testing::AssertionFailure() << "no screen";
+    }
+    const QPoint at = form.Gauge->mapTo(&form, QPoint(0, 0));
+    const QImage shown =
+        screen->grabWindow(form.winId(), at.x(), at.y(), form.Gauge->width(), form.Gauge->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    const QImage whole = form.Gauge->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    if (shown != whole) {
+        return ::testing::AssertionFailure()
+               << "the screen shows an older gauge than " << form.Gauge->PercentDone() << "%";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+TEST_F(RunWindowTest, TheGaugeShownIsCurrentBetweenThePassesAndAfterTheRun) {
+    // A clock that stands still: after the run's first repaint, every change of the gauge
+    // falls within one frame interval, as in passes far shorter than a frame.
+    Form.Gauge->SetClock([] { return TGauge::TClock::time_point{std::chrono::hours(1)}; });
+    Form.AccessRadioItem(TAccessMethod::amWin32)->click();
+    Form.WriteBufferedCheckBox->setChecked(true);
+    Form.ReadBufferedCheckBox->setChecked(true);
+    int checked = 0;
+    // Each iteration pauses before its write pass, after it, before its read pass and after
+    // it: the gauge must show 0% before a pass and 100% after one.
+    AtPause = [&](int pause) {
+        SCOPED_TRACE(pause);
+        const int expected = pause % 2 == 0 ? 100 : 0;
+        EXPECT_EQ(Form.Gauge->PercentDone(), expected);
+        EXPECT_FALSE(Form.Gauge->RepaintPending());
+        EXPECT_TRUE(GaugeOnScreenIsCurrent(Form));
+        ++checked;
+    };
+    Form.GoBitBtn->click();
+    EXPECT_EQ(checked, 44);
+    EXPECT_EQ(Form.ReadListView->topLevelItemCount(), 11);
+    EXPECT_EQ(Form.Gauge->PercentDone(), 0);
+    EXPECT_FALSE(Form.Gauge->RepaintPending());
+    EXPECT_TRUE(GaugeOnScreenIsCurrent(Form));
 }
 
 TEST_F(RunWindowTest, AnErrorIsShownAndTheWindowIsIdleAgain) {
