@@ -15,24 +15,32 @@
 
 namespace orvane {
 
+namespace {
+
+// A control with the name tests find it by and the name a screen reader says.
+template <typename Control>
+Control* Named(Control* control, const char* objectName, const char* accessibleName) {
+    control->setObjectName(QString::fromLatin1(objectName));
+    control->setAccessibleName(QString::fromLatin1(accessibleName));
+    return control;
+}
+
+} // namespace
+
 TChartWindow::TChartWindow(TDialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window), FDialogs(dialogs) {
     setObjectName(QStringLiteral("ChartWindow"));
     setWindowTitle(QStringLiteral("Orvane - Chart"));
     setAccessibleName(QStringLiteral("Chart"));
     FView = new charts::TChartView(this);
-    AddButton = new QPushButton(QStringLiteral("&Add results..."), this);
-    AddButton->setObjectName(QStringLiteral("AddResults"));
-    AddButton->setAccessibleName(QStringLiteral("Add saved results"));
-    RemoveButton = new QPushButton(QStringLiteral("&Remove added"), this);
-    RemoveButton->setObjectName(QStringLiteral("RemoveAdded"));
-    RemoveButton->setAccessibleName(QStringLiteral("Remove the added results"));
-    LogScaleBox = new QCheckBox(QStringLiteral("&Logarithmic throughput"), this);
-    LogScaleBox->setObjectName(QStringLiteral("LogScale"));
-    LogScaleBox->setAccessibleName(QStringLiteral("Logarithmic throughput axis"));
-    ExportButton = new QPushButton(QStringLiteral("&Export..."), this);
-    ExportButton->setObjectName(QStringLiteral("ExportChart"));
-    ExportButton->setAccessibleName(QStringLiteral("Export the chart as PNG or SVG"));
+    AddButton = Named(new QPushButton(QStringLiteral("&Add results..."), this), "AddResults",
+                      "Add saved results");
+    RemoveButton = Named(new QPushButton(QStringLiteral("&Remove added"), this), "RemoveAdded",
+                         "Remove the added results");
+    LogScaleBox = Named(new QCheckBox(QStringLiteral("&Logarithmic throughput"), this), "LogScale",
+                        "Logarithmic throughput axis");
+    ExportButton = Named(new QPushButton(QStringLiteral("&Export..."), this), "ExportChart",
+                         "Export the chart as PNG or SVG");
     auto* close = new QPushButton(QStringLiteral("Close"), this);
 
     auto* buttons = new QHBoxLayout;

@@ -116,8 +116,11 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
             line->setPen(pen);
             line->setPointsVisible(true);
             QStringList texts;
-            auto* upper = new QLineSeries;
-            auto* lower = new QLineSeries;
+            // Where the run had repeats, a band from the slowest to the fastest one.
+            const bool repeated = std::any_of(rows.begin(), rows.end(), [](const auto* row) {
+                return row->MinKiBPerSecond && row->MaxKiBPerSecond;
+            });
+            auto* band = repeated ? new QAreaSeries(new QLineSeries, new QLineSeries) : nullptr;
             for (const results::TSavedRow* row : rows) {
                 const double x = ChunkPosition(row->ChunkBytes);
                 const double y = MiBPerSecond(row->KiBPerSecond);
@@ -126,8 +129,10 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                 chunkLabels.emplace(row->ChunkBytes, QString::fromStdString(row->Chunk));
                 const double low = MiBPerSecond(row->MinKiBPerSecond.value_or(row->KiBPerSecond));
                 const double high = MiBPerSecond(row->MaxKiBPerSecond.value_or(row->KiBPerSecond));
-                upper->append(x, high);
-                lower->append(x, low);
+                if (band != nullptr) {
+                    band->upperSeries()->append(x, high);
+                    band->lowerSeries()->append(x, low);
+                }
                 lowest = lowest == 0 ? low : std::min(lowest, low);
                 highest = std::max(highest, high);
             }
@@ -136,13 +141,9 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                 LegendProperty,
                 QStringLiteral("run %1 %2").arg(r + 1).arg(QString::fromStdString(pass)));
             line->setProperty(RowTextsProperty, texts);
-            const bool repeated = std::any_of(rows.begin(), rows.end(), [](const auto* row) {
-                return row->MinKiBPerSecond && row->MaxKiBPerSecond;
-            });
-            if (repeated) {
-                auto* band = new QAreaSeries(upper, lower);
-                upper->setParent(band);
-                lower->setParent(band);
+            if (band != nullptr) {
+                band->upperSeries()->setParent(band);
+                band->lowerSeries()->setParent(band);
                 band->setName(line->name() + QStringLiteral(" (slowest to fastest repeat)"));
                 QColor fill = colour;
                 fill.setAlpha(pass == "write" ? 60 : 35);
@@ -150,9 +151,6 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                 band->setPen(Qt::NoPen);
                 chart->addSeries(band);
                 made.push_back(band);
-            } else {
-                delete upper;
-                delete lower;
             }
             chart->addSeries(line);
             made.push_back(line);

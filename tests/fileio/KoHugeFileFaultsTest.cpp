@@ -5,6 +5,7 @@
 #include "fileio/KoHugeF.h"
 #include "platform/OsCalls.h"
 #include "tests/support/FaultSweep.h"
+#include "tests/support/KoHugeFileSupport.h"
 #include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
@@ -27,16 +28,8 @@ using testing::TOutcome;
 using testing::TTempDir;
 using testing::WriteWholeFile;
 
-constexpr DWORD ReadWrite = GENERIC_READ | GENERIC_WRITE;
-
-std::pair<int, std::string> Raised(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const EKoHugeFile& error) {
-        return {error.HelpContext(), error.what()};
-    }
-    return {0, ""};
-}
+using testing::Raised;
+using testing::ReadWrite;
 
 // Bytes that tell their offset apart (no period of a power of two).
 std::string Pattern(std::size_t size) {

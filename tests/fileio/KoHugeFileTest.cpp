@@ -4,6 +4,7 @@
 #include "fileio/KoHugeF.h"
 #include "fileio/SecondaryErrors.h"
 #include "platform/OsCalls.h"
+#include "tests/support/KoHugeFileSupport.h"
 #include "tests/support/PlatformTestSupport.h"
 
 #include <cerrno>
@@ -19,22 +20,13 @@ using testing::ReadWholeFile;
 using testing::TTempDir;
 using testing::WriteWholeFile;
 
-constexpr DWORD ReadWrite = GENERIC_READ | GENERIC_WRITE;
+using testing::Raised;
+using testing::ReadWrite;
 
 std::uint32_t PageSize() {
     SYSTEM_INFO info{};
     GetSystemInfo(&info);
     return info.dwPageSize;
-}
-
-// The help context and text an operation raises, or {0, ""}.
-std::pair<int, std::string> Raised(const std::function<void()>& operation) {
-    try {
-        operation();
-    } catch (const EKoHugeFile& error) {
-        return {error.HelpContext(), error.what()};
-    }
-    return {0, ""};
 }
 
 class KoHugeFileTest : public ::testing::Test {
