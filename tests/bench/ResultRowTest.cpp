@@ -2,6 +2,7 @@
 // "%8.2f" texts with the locale's separator, and the day-count clock.
 #include "bench/ResultRow.h"
 #include "bench/Clock.h"
+#include "bench/ShownText.h"
 #include "bench/TestFile.h"
 #include "tests/support/PlatformTestSupport.h"
 
@@ -151,6 +152,37 @@ TEST(TestFile, OnlyANameThatIsNotFoundIsFree) {
         const TNameCheck check = CheckTestFileName(c.path);
         EXPECT_EQ(check.State, c.state);
         EXPECT_EQ(check.Error, c.error);
+    }
+}
+
+// Names and texts from files reach a terminal with every control character escaped, and
+// everything printable (UTF-8 included) as it was.
+TEST(ShownText, EscapeControlsLeavesNothingATerminalActsOn) {
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {"plain name.tmp", "plain name.tmp"},
+        {"\x1b]0;owned\a\x1b[2J", "\\x1b]0;owned\\x07\\x1b[2J"},
+        {"line\nbreak\ttab\rcr", "line\\x0abreak\\x09tab\\x0dcr"},
+        {std::string("nul\0in", 6), "nul\\x00in"},
+        {"del\x7f", "del\\x7f"},
+        {"csi\xc2\x9b"
+         "31m",
+         "csi\\u009b31m"}, // C1 as UTF-8
+        {"lone\x9b"
+         "31m",
+         "lone\\x9b31m"}, // C1 as a byte of its own
+        {"Gr\xc3\xb6\xc3\x9f"
+         "e \xe2\x82\xac \xf0\x9f\x98\x80",
+         "Gr\xc3\xb6\xc3\x9f"
+         "e \xe2\x82\xac \xf0\x9f\x98\x80"},
+        {"\xc2\xa0nbsp", "\xc2\xa0nbsp"},
+        {"overlong\xc0\xaf", "overlong\\xc0\\xaf"},
+        {"surrogate\xed\xa0\x80", "surrogate\\xed\\xa0\\x80"},
+        {"cut\xe2\x82", "cut\\xe2\\x82"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(EscapeControls(c.in), c.out) << c.out;
     }
 }
 
