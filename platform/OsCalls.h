@@ -58,7 +58,14 @@ namespace orvane::platform {
     X(Syncfs, syncfs, int, int)                                                                    \
     X(PosixFadvise, posix_fadvise, int, int, off_t, off_t, int)                                    \
     X(Mincore, mincore, int, void*, size_t, unsigned char*)                                        \
-    X(Getrusage, getrusage, int, int, struct rusage*)
+    X(Getrusage, getrusage, int, int, struct rusage*)                                              \
+    X(Fchmod, fchmod, int, int, mode_t)                                                            \
+    X(Rename, rename, int, const char*, const char*)                                               \
+    X(Renameat2, renameat2, int, int, const char*, int, const char*, unsigned)                     \
+    X(Link, link, int, const char*, const char*)                                                   \
+    X(Mkdir, mkdir, int, const char*, mode_t)                                                      \
+    X(Readlink, readlink, ssize_t, const char*, char*, size_t)                                     \
+    X(Access, access, int, const char*, int)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {

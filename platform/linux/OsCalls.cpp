@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
@@ -63,9 +64,14 @@ int posix_fadvise(int fd, off_t offset, off_t length, int advice) {
 int getrusage(int who, struct rusage* usage) {
     return ::getrusage(static_cast<__rusage_who_t>(who), usage);
 }
+int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
+    return ::renameat2(fromDir, from, toDir, to, flags);
+}
+using ::access;
 using ::chdir;
 using ::close;
 using ::closedir;
+using ::fchmod;
 using ::fdatasync;
 using ::flock;
 using ::fsetxattr;
@@ -76,9 +82,11 @@ using ::ftruncate;
 using ::futimens;
 using ::getcwd;
 using ::lgetxattr;
+using ::link;
 using ::lseek;
 using ::lstat;
 using ::mincore;
+using ::mkdir;
 using ::mlock;
 using ::mmap;
 using ::munlock;
@@ -87,6 +95,8 @@ using ::nanosleep;
 using ::opendir;
 using ::read;
 using ::readdir;
+using ::readlink;
+using ::rename;
 using ::stat;
 using ::statvfs;
 using ::unlink;
