@@ -5,11 +5,11 @@
 #include "charts/ChartFile.h"
 #include "charts/ChartView.h"
 #include "results/History.h"
+#include "results/SafeWrite.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QVBoxLayout>
 #include <algorithm>
 
@@ -68,17 +68,23 @@ void TChartWindow::SetCurrentRun(std::optional<results::TSavedRun> run) {
     Show();
 }
 
+bool TChartWindow::Shown(const results::TSavedRun& run) const {
+    const auto same = [&](const results::TSavedRun& shown) {
+        return results::SameRun(shown.Info, run.Info) ||
+               (!shown.File.empty() && results::SameFile(shown.File, run.File));
+    };
+    return (FCurrent && same(*FCurrent)) || std::any_of(FAdded.begin(), FAdded.end(), same);
+}
+
 void TChartWindow::AddFiles(const std::vector<std::string>& files) {
     std::string problems;
     for (const std::string& file : files) {
-        const bool shown =
-            std::any_of(FAdded.begin(), FAdded.end(),
-                        [&](const results::TSavedRun& run) { return run.File == file; });
-        if (shown) {
-            continue;
-        }
         try {
-            FAdded.push_back(results::LoadSavedRun(file));
+            results::TSavedRun run = results::LoadSavedRun(file);
+            // The window's own last run, its history file, or a saved copy: drawn once.
+            if (!Shown(run)) {
+                FAdded.push_back(std::move(run));
+            }
         } catch (const results::EResultsFile& error) {
             problems += problems.empty() ? "" : "\n";
             problems += error.what();
@@ -117,10 +123,11 @@ void TChartWindow::Export() {
     drawn.SetRuns(FView->Runs());
     drawn.SetLogThroughput(FView->LogThroughput());
     const QByteArray bytes = charts::RenderChart(*drawn.chart(), *format);
-    QSaveFile file(QString::fromStdString(fileName));
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    const results::TWriteOutcome written = results::WriteWholeFile(
+        fileName, std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    if (!written) {
         FDialogs.ShowMessageDialog("The chart could not be saved to " + fileName + ": " +
-                                       file.errorString().toStdString(),
+                                       written.Problem,
                                    TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     }
 }

@@ -29,7 +29,8 @@ public:
     // The run shown first; none before the main window has made one.
     void SetCurrentRun(std::optional<results::TSavedRun> run);
     // Reads each file as a saved run and adds it; a file that can't be read is named in a
-    // message and the others are added all the same. A file already shown is not added twice.
+    // message and the others are added all the same. A run already shown (the same file, or
+    // the same run under another name) is not added twice.
     void AddFiles(const std::vector<std::string>& files);
 
     charts::TChartView* View() const { return FView; }
@@ -43,6 +44,7 @@ private:
     void RemoveAdded();
     void Export();
     void Show();
+    bool Shown(const results::TSavedRun& run) const;
 
     TDialogs& FDialogs;
     charts::TChartView* FView = nullptr;

@@ -19,15 +19,37 @@ void TQtDialogs::ShowExceptionBox(const std::exception& error) {
     orvane::ShowExceptionBox(error);
 }
 
-std::string TQtDialogs::AskResultsFileName() {
+namespace {
+
+// The suffix a typed name without one gets follows the chosen file type.
+void SuffixFollowsFilter(QFileDialog& fileDialog, const QString& first, const QString& second) {
+    fileDialog.setDefaultSuffix(first);
+    QObject::connect(&fileDialog, &QFileDialog::filterSelected, &fileDialog,
+                     [&fileDialog, first, second](const QString& filter) {
+                         fileDialog.setDefaultSuffix(
+                             filter.contains(QStringLiteral("*.") + second) ? second : first);
+                     });
+}
+
+bool EndsWith(const QString& name, const char* suffix) {
+    return name.endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
+}
+
+} // namespace
+
+TResultsFileChoice TQtDialogs::AskResultsFileName() {
     QFileDialog fileDialog(QApplication::activeWindow(), QStringLiteral("Save results"));
     fileDialog.setAcceptMode(QFileDialog::AcceptSave);
     fileDialog.setNameFilters({QStringLiteral("CSV (*.csv)"), QStringLiteral("JSON (*.json)")});
-    fileDialog.setDefaultSuffix(QStringLiteral("csv"));
+    SuffixFollowsFilter(fileDialog, QStringLiteral("csv"), QStringLiteral("json"));
     if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
         return {};
     }
-    return fileDialog.selectedFiles().constFirst().toStdString();
+    const QString name = fileDialog.selectedFiles().constFirst();
+    const bool json = EndsWith(name, ".json") ||
+                      (!EndsWith(name, ".csv") &&
+                       fileDialog.selectedNameFilter().contains(QStringLiteral("*.json")));
+    return {name.toStdString(), json};
 }
 
 std::vector<std::string> TQtDialogs::AskResultsToAdd(const std::string& directory) {
@@ -36,7 +58,7 @@ std::vector<std::string> TQtDialogs::AskResultsToAdd(const std::string& director
     fileDialog.setAcceptMode(QFileDialog::AcceptOpen);
     fileDialog.setFileMode(QFileDialog::ExistingFiles);
     fileDialog.setNameFilters(
-        {QStringLiteral("Saved results (*.json)"), QStringLiteral("All files (*)")});
+        {QStringLiteral("Saved results (*.json *.csv)"), QStringLiteral("All files (*)")});
     std::vector<std::string> files;
     if (fileDialog.exec() == QDialog::Accepted) {
         for (const QString& file : fileDialog.selectedFiles()) {
@@ -51,14 +73,7 @@ std::string TQtDialogs::AskChartFileName() {
     fileDialog.setAcceptMode(QFileDialog::AcceptSave);
     fileDialog.setNameFilters(
         {QStringLiteral("PNG image (*.png)"), QStringLiteral("SVG drawing (*.svg)")});
-    fileDialog.setDefaultSuffix(QStringLiteral("png"));
-    // The suffix follows the chosen filter.
-    QObject::connect(&fileDialog, &QFileDialog::filterSelected, &fileDialog,
-                     [&fileDialog](const QString& filter) {
-                         fileDialog.setDefaultSuffix(filter.contains(QStringLiteral("svg"))
-                                                         ? QStringLiteral("svg")
-                                                         : QStringLiteral("png"));
-                     });
+    SuffixFollowsFilter(fileDialog, QStringLiteral("png"), QStringLiteral("svg"));
     if (fileDialog.exec() != QDialog::Accepted || fileDialog.selectedFiles().isEmpty()) {
         return {};
     }

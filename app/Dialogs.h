@@ -21,6 +21,13 @@ inline constexpr int mrOK = 1;
 
 class TSaveDialog;
 
+// Where saved results go and as what: the format is the name's (".json" or ".csv"), else the
+// file type chosen in the dialog.
+struct TResultsFileChoice {
+    std::string Name; // empty when the user cancels
+    bool Json = false;
+};
+
 class TDialogs {
 public:
     virtual ~TDialogs() = default;
@@ -29,8 +36,8 @@ public:
     virtual void ShowExceptionBox(const std::exception& error) = 0;
     // Shows the dialog modally; on confirmation stores the chosen name in its FileName.
     virtual bool ExecuteSaveDialog(TSaveDialog& dialog) = 0;
-    // Asks where the results go ("*.csv" or "*.json"); empty when the user cancels.
-    virtual std::string AskResultsFileName() = 0;
+    // Asks where the results go and as what ("*.csv" or "*.json").
+    virtual TResultsFileChoice AskResultsFileName() = 0;
     // Asks for saved results to add to the chart, opening in `directory`; none when the
     // user cancels.
     virtual std::vector<std::string> AskResultsToAdd(const std::string& directory) = 0;
@@ -45,7 +52,7 @@ public:
                           TMsgDlgButtons buttons) override;
     void ShowExceptionBox(const std::exception& error) override;
     bool ExecuteSaveDialog(TSaveDialog& dialog) override;
-    std::string AskResultsFileName() override;
+    TResultsFileChoice AskResultsFileName() override;
     std::vector<std::string> AskResultsToAdd(const std::string& directory) override;
     std::string AskChartFileName() override;
 };

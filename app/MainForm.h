@@ -7,7 +7,7 @@
 #include "bench/AccessMethod.h"
 #include "bench/BenchmarkRun.h"
 #include "bench/RunHost.h"
-#include "results/SavedRun.h"
+#include "results/RunRecord.h"
 
 #include <QWidget>
 #include <cstdint>
@@ -175,10 +175,8 @@ private:
     QAction* FKeepHistory = nullptr;
     QAction* FChartAction = nullptr;
     TChartWindow* FChart = nullptr;
-    // The last run's rows as data and its description, for copying, saving and the history.
-    std::vector<TResultRow> FWriteRows;
-    std::vector<TResultRow> FReadRows;
-    results::TRunInfo FRunInfo;
+    // The last run's description and rows, for copying, saving, the chart and the history.
+    results::TRunRecord FRecord;
 
     std::int32_t FBlockSize = 0;
     std::int32_t FChunkSize = 0;

@@ -5,7 +5,7 @@
 #include "app/MainForm.h"
 #include "app/MeasuringMenu.h"
 #include "app/ResultsActions.h"
-#include "results/History.h"
+#include "results/Report.h"
 
 #include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
@@ -58,26 +58,21 @@ void TMainForm::RequestClose() {
 }
 
 void TMainForm::KeepInHistory(TRunOutcome outcome) {
-    if (outcome != TRunOutcome::Completed && outcome != TRunOutcome::Stopped) {
-        return;
-    }
-    FRunInfo.TestFile = FRun.TestFileName();
-    FRunInfo.Outcome = outcome == TRunOutcome::Completed ? "completed" : "stopped";
+    FRecord.Finish(outcome, FRun.TestFileName());
     if (!FKeepHistory->isChecked()) {
         return;
     }
-    const results::THistoryResult kept = results::SaveToHistory(FRunInfo, FWriteRows, FReadRows);
-    if (!kept.Problem.empty()) {
-        FDialogs.ShowMessageDialog("The run is not kept in the history: " + kept.Problem,
+    if (const std::string problem = FRecord.KeepInHistory(); !problem.empty()) {
+        FDialogs.ShowMessageDialog("The run is not kept in the history: " + problem,
                                    TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     }
 }
 
 std::optional<results::TSavedRun> TMainForm::LastRun() const {
-    if (FWriteRows.empty() && FReadRows.empty()) {
+    if (!FRecord.HasRows()) {
         return std::nullopt;
     }
-    return results::SavedRunOf(FRunInfo, FWriteRows, FReadRows);
+    return FRecord.Run();
 }
 
 void TMainForm::ShowChart() {
@@ -91,17 +86,18 @@ void TMainForm::ShowChart() {
 }
 
 void TMainForm::CopyResults() {
-    QGuiApplication::clipboard()->setText(ResultsAsTabText(FWriteRows, FReadRows));
+    QGuiApplication::clipboard()->setText(QString::fromStdString(results::TabText(FRecord.Run())));
 }
 
 void TMainForm::SaveResultsAs() {
-    const std::string fileName = FDialogs.AskResultsFileName();
-    if (fileName.empty()) {
+    const TResultsFileChoice choice = FDialogs.AskResultsFileName();
+    if (choice.Name.empty()) {
         return;
     }
-    if (const std::string problem = SaveResults(fileName, FRunInfo, FWriteRows, FReadRows);
+    if (const std::string problem = SaveResults(choice.Name, choice.Json, FRecord.Run());
         !problem.empty()) {
-        FDialogs.ShowMessageDialog("The results could not be saved to " + fileName + ": " + problem,
+        FDialogs.ShowMessageDialog("The results could not be saved to " + choice.Name + ": " +
+                                       problem,
                                    TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     }
 }
@@ -288,8 +284,6 @@ TMeasuringMode TMainForm::MeasuringMode() const {
 void TMainForm::ClearResults() {
     WriteListView->clear();
     ReadListView->clear();
-    FWriteRows.clear();
-    FReadRows.clear();
     FCopyResults->setEnabled(false);
     FSaveResults->setEnabled(false);
     results::TRunSettings settings;
@@ -299,8 +293,7 @@ void TMainForm::ClearResults() {
     settings.WriteBuffered = WriteBufferedCheckBox->isChecked();
     settings.ReadBuffered = ReadBufferedCheckBox->isChecked();
     settings.Mode = FMeasuring->Mode();
-    FRunInfo = results::DescribeRun(settings, FRun.TestDir());
-    FRunInfo.Program = "orvane";
+    FRecord.Begin(settings, FRun.TestDir(), "orvane");
     // The captions above the lists say how their rows are measured, where that is not the
     // plain run; the plain run keeps the window exactly as it always was.
     const TMeasuringMode mode = FMeasuring->Mode();
@@ -319,7 +312,7 @@ void TMainForm::ClearResults() {
 }
 
 void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {
-    (list == TResultList::Write ? FWriteRows : FReadRows).push_back(row);
+    FRecord.Add(row);
     FCopyResults->setEnabled(true);
     FSaveResults->setEnabled(true);
     auto* item = new QTreeWidgetItem(list == TResultList::Write ? WriteListView : ReadListView);

@@ -1,22 +1,14 @@
-// What the window does with the rows of its last run: copy them as tab-separated text,
-// save them as CSV or JSON (the command line's formats), and keep them in the run history.
+// What the window does with the rows of its last run: save them as CSV or JSON (the command
+// line's formats) through the one safe writer.
 #pragma once
 
-#include "results/Report.h"
+#include "results/SavedRun.h"
 
-#include <QString>
 #include <string>
-#include <vector>
 
 namespace orvane {
 
-// Both lists with one header line, tab-separated, for a spreadsheet.
-QString ResultsAsTabText(const std::vector<TResultRow>& writeRows,
-                         const std::vector<TResultRow>& readRows);
-
-// Writes CSV, or JSON where the name ends in ".json", whole; empty on success, else why.
-std::string SaveResults(const std::string& fileName, const results::TRunInfo& info,
-                        const std::vector<TResultRow>& writeRows,
-                        const std::vector<TResultRow>& readRows);
+// Writes the run as JSON or CSV, whole; empty on success, else why.
+std::string SaveResults(const std::string& fileName, bool json, const results::TSavedRun& run);
 
 } // namespace orvane

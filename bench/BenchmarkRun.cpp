@@ -63,9 +63,8 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     FFreeSpace = FreeBytesOfCurrentDrive();
     if (static_cast<std::int64_t>(static_cast<std::uint32_t>(host.FileSize())) > FFreeSpace) {
         host.ShowNotEnoughSpace(FFreeSpace);
-        for (int p = host.Position(TScale::Files);
-             p > 0 && FileSizes[static_cast<std::size_t>(p)] > FFreeSpace;
-             p = host.Position(TScale::Files)) {
+        const int fits = LargestFileSizeWithin(FFreeSpace).value_or(0);
+        for (int p = host.Position(TScale::Files); p > fits; p = host.Position(TScale::Files)) {
             host.SetPosition(TScale::Files, p - 1);
         }
         return TRunOutcome::NotEnoughSpace;

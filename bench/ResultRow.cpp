@@ -1,8 +1,8 @@
 // Duration, throughput and their texts.
 #include "bench/ResultRow.h"
 
+#include <charconv>
 #include <cmath>
-#include <cstdio>
 #include <locale>
 
 namespace orvane {
@@ -17,10 +17,15 @@ std::string RowCaption(const TResultRow& row) {
 }
 
 std::string FormatFixed(double value, std::string_view decimalSeparator) {
-    char text[64];
-    // Formatted in the "C" locale's terms, then given the user's separator.
-    const int length = std::snprintf(text, sizeof text, "%8.2f", value);
-    std::string result(text, static_cast<std::size_t>(std::max(length, 0)));
+    // Made without the C library's locale (a window's toolkit sets the user's), then given
+    // the separator asked for.
+    char text[400];
+    const auto [end, error] =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    std::string result = error == std::errc() ? std::string(text, end) : std::string("?");
+    if (result.size() < 8) {
+        result.insert(0, 8 - result.size(), ' ');
+    }
     if (const auto point = result.find('.'); point != std::string::npos) {
         result.replace(point, 1, decimalSeparator);
     }
@@ -41,7 +46,7 @@ TShownRow ShownRow(const TResultRow& row, std::string_view decimalSeparator) {
 
     // The throughput comes from the unrounded time, so a short pass gets a true figure.
     if (row.ElapsedSeconds() > 0) {
-        shown.KiBPerSecond = static_cast<float>(row.KiBPerSecond());
+        shown.KiBPerSecond = row.KiBPerSecond();
         shown.Throughput = FormatFixed(shown.KiBPerSecond, decimalSeparator);
     } else {
         // The clock did not advance: all that is known is a lower bound, one tick's worth.

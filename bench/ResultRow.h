@@ -58,7 +58,9 @@ struct TShownRow {
     std::string Duration;   // "%8.2f" of DurationSeconds
     std::string Throughput; // "%8.2f" of KiBPerSecond, or "> " and a lower bound
     float DurationSeconds;  // whole milliseconds, single precision
-    float KiBPerSecond;     // single precision; 0 when none could be measured
+    // The same double every other output of the row gives, so that the window's lists and
+    // the copied or saved results never disagree in the last digit.
+    double KiBPerSecond; // 0 when none could be measured
 };
 TShownRow ShownRow(const TResultRow& row, std::string_view decimalSeparator);
 

@@ -18,4 +18,13 @@ std::optional<int> ScalePositionOfLabel(std::span<const std::string_view> labels
     return static_cast<int>(it - labels.begin());
 }
 
+std::optional<int> LargestFileSizeWithin(std::int64_t freeBytes) {
+    for (int p = static_cast<int>(FileSizes.size()) - 1; p >= 0; --p) {
+        if (FileSizes[static_cast<std::size_t>(p)] <= freeBytes) {
+            return p;
+        }
+    }
+    return std::nullopt;
+}
+
 } // namespace orvane

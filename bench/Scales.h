@@ -33,6 +33,10 @@ inline constexpr int FileSizeStartPosition = 8;  // 256M
 inline constexpr int BlockSizeStartPosition = 8; // 256
 inline constexpr int ChunkSizeStartPosition = 0; // 1K
 
+// The largest file size that `freeBytes` holds, as its position; none when not even the
+// smallest does.
+std::optional<int> LargestFileSizeWithin(std::int64_t freeBytes);
+
 // The position whose label is `label`, if the scale has one.
 std::optional<int> ScalePositionOfLabel(std::span<const std::string_view> labels,
                                         std::string_view label);

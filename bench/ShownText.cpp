@@ -98,4 +98,19 @@ std::string EscapeControls(std::string_view text) {
     return safe;
 }
 
+std::string TerminalText(const std::string& message) {
+    const std::string lines = WithNewlines(message);
+    std::string text;
+    std::size_t start = 0;
+    while (true) {
+        const std::size_t end = lines.find('\n', start);
+        text += EscapeControls(std::string_view(lines).substr(start, end - start));
+        if (end == std::string::npos) {
+            return text;
+        }
+        text += '\n';
+        start = end + 1;
+    }
+}
+
 } // namespace orvane

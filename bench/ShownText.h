@@ -19,4 +19,8 @@ std::string WithNewlines(const std::string& message);
 // cursor, retitle the terminal or clear the screen. Printable text, UTF-8 included, stays.
 std::string EscapeControls(std::string_view text);
 
+// A message for a terminal: its line breaks (CR, LF or CR LF) as line feeds, everything else
+// in it escaped as EscapeControls does.
+std::string TerminalText(const std::string& message);
+
 } // namespace orvane

@@ -10,6 +10,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QSvgGenerator>
+#include <QTextDocumentFragment>
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -70,7 +71,9 @@ QByteArray RenderChart(QChart& chart, TChartFormat format, QSize size) {
         svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
-        svg.setTitle(chart.title());
+        // The chart's title is markup; the file's title is its text, escaped for XML.
+        svg.setTitle(PlainChartText(QTextDocumentFragment::fromHtml(chart.title()).toPlainText())
+                         .toHtmlEscaped());
         svg.setDescription(QStringLiteral("Throughput by chunk size, drawn by Orvane"));
         Draw(scene, svg, size);
     } else {

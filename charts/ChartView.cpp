@@ -47,7 +47,11 @@ void TChartView::Hovered(const QXYSeries* series, const QPointF& point, bool ins
     if (FHoverText.isEmpty()) {
         QToolTip::hideText();
     } else {
-        QToolTip::showText(QCursor::pos(), FHoverText, this);
+        // Shown as the text it is: a tool tip would read markup in a saved run as rich text.
+        QToolTip::showText(QCursor::pos(),
+                           QStringLiteral("<p style='white-space:pre'>%1</p>")
+                               .arg(PlainChartText(FHoverText).toHtmlEscaped()),
+                           this);
     }
 }
 

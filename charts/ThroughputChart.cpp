@@ -1,6 +1,8 @@
 // Building the throughput chart from saved runs.
 #include "charts/ThroughputChart.h"
 
+#include "bench/Scales.h"
+
 #include <QAreaSeries>
 #include <QCategoryAxis>
 #include <QChart>
@@ -21,6 +23,8 @@ namespace {
 const char* const RunLabelProperty = "orvaneRunLabel";
 const char* const RowTextsProperty = "orvaneRowTexts";
 const char* const LegendProperty = "orvaneLegend";
+const char* const NoRunsText = "No runs yet: a run, or saved results added, draws its rows here";
+constexpr double EmptyAxisMiBPerSecond = 95; // 0 to 100 once made nice
 
 // Distinct on a light background and for the common kinds of colour blindness.
 const QColor RunColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
@@ -33,17 +37,22 @@ double MiBPerSecond(double kibPerSecond) {
 }
 
 // The rows of one pass of a run that have a throughput, by chunk size.
-std::vector<const results::TSavedRow*> Measured(const results::TSavedRun& run,
-                                                const std::string& pass) {
-    std::vector<const results::TSavedRow*> rows;
-    for (const results::TSavedRow& row : run.Rows) {
-        if (row.Pass == pass && row.KiBPerSecond > 0 && row.ChunkBytes > 0) {
+std::vector<const TResultRow*> Measured(const results::TSavedRun& run, TResultList pass) {
+    std::vector<const TResultRow*> rows;
+    for (const TResultRow& row : run.Rows) {
+        if (row.Pass == pass && row.KiBPerSecond() > 0 && row.ChunkBytes > 0) {
             rows.push_back(&row);
         }
     }
     std::stable_sort(rows.begin(), rows.end(),
                      [](const auto* a, const auto* b) { return a->ChunkBytes < b->ChunkBytes; });
     return rows;
+}
+
+// Text from a saved run as Qt Charts shows it: its titles, labels and legend take rich text,
+// so a file's text is escaped and never read as markup (an <img> would be opened and drawn).
+QString Plain(const std::string& text) {
+    return PlainChartText(QString::fromStdString(text)).toHtmlEscaped();
 }
 
 QAbstractAxis* ThroughputAxis(bool logarithmic, double lowest, double highest) {
@@ -84,6 +93,16 @@ void UseChartFonts(QAbstractAxis& axis) {
 
 } // namespace
 
+QString PlainChartText(QString text) {
+    // Control characters can't stand in XML (the SVG export) and mean nothing in a chart.
+    for (QChar& c : text) {
+        if (c.category() == QChar::Other_Control) {
+            c = QChar::ReplacementCharacter;
+        }
+    }
+    return text;
+}
+
 double ChunkPosition(std::uint64_t chunkBytes) {
     return std::log2(static_cast<double>(chunkBytes));
 }
@@ -104,31 +123,34 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
         const results::TSavedRun& run = runs[r];
         const QColor colour = RunColours[r % std::size(RunColours)];
         const QString runLabel = QString::fromStdString(results::RunLabel(run.Info));
-        for (const std::string pass : {"write", "read"}) {
+        for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
             const auto rows = Measured(run, pass);
             if (rows.empty()) {
                 continue;
             }
+            const QString passName =
+                QString::fromLatin1(pass == TResultList::Write ? "write" : "read");
             auto* line = new QLineSeries;
-            line->setName(runLabel + QStringLiteral(": ") + QString::fromStdString(pass));
+            line->setName(runLabel.toHtmlEscaped() + QStringLiteral(": ") + passName);
             QPen pen(colour, 2);
-            pen.setStyle(pass == "write" ? Qt::SolidLine : Qt::DashLine);
+            pen.setStyle(pass == TResultList::Write ? Qt::SolidLine : Qt::DashLine);
             line->setPen(pen);
             line->setPointsVisible(true);
             QStringList texts;
             // Where the run had repeats, a band from the slowest to the fastest one.
             const bool repeated = std::any_of(rows.begin(), rows.end(), [](const auto* row) {
-                return row->MinKiBPerSecond && row->MaxKiBPerSecond;
+                return results::RepeatRange(*row).has_value();
             });
             auto* band = repeated ? new QAreaSeries(new QLineSeries, new QLineSeries) : nullptr;
-            for (const results::TSavedRow* row : rows) {
+            for (const TResultRow* row : rows) {
                 const double x = ChunkPosition(row->ChunkBytes);
-                const double y = MiBPerSecond(row->KiBPerSecond);
+                const double y = MiBPerSecond(row->KiBPerSecond());
                 line->append(x, y);
                 texts << QString::fromStdString(results::RowSummary(*row));
-                chunkLabels.emplace(row->ChunkBytes, QString::fromStdString(row->Chunk));
-                const double low = MiBPerSecond(row->MinKiBPerSecond.value_or(row->KiBPerSecond));
-                const double high = MiBPerSecond(row->MaxKiBPerSecond.value_or(row->KiBPerSecond));
+                chunkLabels.emplace(row->ChunkBytes, Plain(row->ChunkLabel));
+                const auto range = results::RepeatRange(*row);
+                const double low = range ? MiBPerSecond(range->SlowestKiBPerSecond) : y;
+                const double high = range ? MiBPerSecond(range->FastestKiBPerSecond) : y;
                 if (band != nullptr) {
                     band->upperSeries()->append(x, high);
                     band->lowerSeries()->append(x, low);
@@ -137,16 +159,14 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                 highest = std::max(highest, high);
             }
             line->setProperty(RunLabelProperty, runLabel);
-            line->setProperty(
-                LegendProperty,
-                QStringLiteral("run %1 %2").arg(r + 1).arg(QString::fromStdString(pass)));
+            line->setProperty(LegendProperty, QStringLiteral("run %1 %2").arg(r + 1).arg(passName));
             line->setProperty(RowTextsProperty, texts);
             if (band != nullptr) {
                 band->upperSeries()->setParent(band);
                 band->lowerSeries()->setParent(band);
                 band->setName(line->name() + QStringLiteral(" (slowest to fastest repeat)"));
                 QColor fill = colour;
-                fill.setAlpha(pass == "write" ? 60 : 35);
+                fill.setAlpha(pass == TResultList::Write ? 60 : 35);
                 band->setBrush(fill);
                 band->setPen(Qt::NoPen);
                 chart->addSeries(band);
@@ -168,9 +188,11 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
     }
     QString title = QStringLiteral("<b>Throughput by chunk size</b>");
     for (std::size_t r = 0; r < runs.size(); ++r) {
-        title += QStringLiteral("<br>run %1: %2")
-                     .arg(r + 1)
-                     .arg(QString::fromStdString(results::RunLabel(runs[r].Info)).toHtmlEscaped());
+        title +=
+            QStringLiteral("<br>run %1: %2").arg(r + 1).arg(Plain(results::RunLabel(runs[r].Info)));
+    }
+    if (made.empty()) {
+        title += QStringLiteral("<br>") + QString::fromLatin1(NoRunsText);
     }
     chart->setTitle(title);
 
@@ -178,22 +200,37 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
     chunkAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
     chunkAxis->setTitleText(QStringLiteral("Chunk size (log2 scale)"));
     if (chunkLabels.empty()) {
-        chunkAxis->setRange(10, 20);
-    } else {
-        const double first = ChunkPosition(chunkLabels.begin()->first);
-        const double last = ChunkPosition(chunkLabels.rbegin()->first);
-        chunkAxis->setStartValue(first - 0.5);
-        for (const auto& [bytes, label] : chunkLabels) {
-            chunkAxis->append(label, ChunkPosition(bytes));
+        // No run yet: the axis a run will fill, every chunk size with its label.
+        for (std::size_t p = 0; p < ChunkSizes.size(); ++p) {
+            chunkLabels.emplace(static_cast<std::uint64_t>(ChunkSizes[p]),
+                                QString::fromLatin1(ChunkSizeLabels[p].data(),
+                                                    static_cast<int>(ChunkSizeLabels[p].size())));
         }
-        chunkAxis->setRange(first - 0.5, last + 0.5);
     }
+    const double first = ChunkPosition(chunkLabels.begin()->first);
+    const double last = ChunkPosition(chunkLabels.rbegin()->first);
+    chunkAxis->setStartValue(first - 0.5);
+    for (const auto& [bytes, label] : chunkLabels) {
+        chunkAxis->append(label, ChunkPosition(bytes));
+    }
+    chunkAxis->setRange(first - 0.5, last + 0.5);
     UseChartFonts(*chunkAxis);
     chart->addAxis(chunkAxis, Qt::AlignBottom);
-    QAbstractAxis* throughputAxis = ThroughputAxis(
-        options.LogThroughput && lowest > 0, lowest > 0 ? lowest : 1, highest > 0 ? highest : 1);
+    // Without a measured row the throughput axis spans a plain 0 to 100 MiB/s.
+    QAbstractAxis* throughputAxis =
+        ThroughputAxis(options.LogThroughput && lowest > 0, lowest > 0 ? lowest : 1,
+                       highest > 0 ? highest : EmptyAxisMiBPerSecond);
     UseChartFonts(*throughputAxis);
     chart->addAxis(throughputAxis, Qt::AlignLeft);
+    if (made.empty()) {
+        // The axes are laid out only around a series: an empty one, kept out of the legend.
+        auto* placeholder = new QLineSeries;
+        chart->addSeries(placeholder);
+        made.push_back(placeholder);
+        for (QLegendMarker* marker : chart->legend()->markers(placeholder)) {
+            marker->setVisible(false);
+        }
+    }
     for (QAbstractSeries* series : made) {
         series->attachAxis(chunkAxis);
         series->attachAxis(throughputAxis);

@@ -26,6 +26,10 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
 // The text for a point of one of the chart's line series: the run and the row.
 QString PointText(const QXYSeries& series, double x);
 
+// Text from a file made fit for a chart: control characters replaced. Markup in it must
+// still be escaped where Qt reads rich text.
+QString PlainChartText(QString text);
+
 // The x position of a chunk size on the chart.
 double ChunkPosition(std::uint64_t chunkBytes);
 

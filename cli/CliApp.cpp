@@ -3,6 +3,7 @@
 
 #include "bench/BenchmarkRun.h"
 #include "bench/Scales.h"
+#include "bench/ShownText.h"
 #include "bench/TestFile.h"
 #include "charts/ChartExport.h"
 #include "cli/CliHost.h"
@@ -10,32 +11,21 @@
 #include "cli/Output.h"
 #include "platform/StopSignals.h"
 #include "results/Compare.h"
-#include "results/History.h"
-#include "results/Report.h"
+#include "results/RunRecord.h"
+#include "results/SafeWrite.h"
 
 #include <ostream>
-#include <sstream>
 #include <unistd.h>
 
 namespace orvane::cli {
 
-using results::DescribeRun;
-using results::TRunInfo;
-using results::TRunSettings;
-using results::WriteCsv;
-using results::WriteJson;
-using results::WriteTable;
+using results::SameFile;
 
 namespace {
 
 class TCurrentDirectoryKeeper {
 public:
-    TCurrentDirectoryKeeper() {
-        char buffer[4096];
-        if (::getcwd(buffer, sizeof buffer) != nullptr) {
-            FDirectory = buffer;
-        }
-    }
+    TCurrentDirectoryKeeper() : FDirectory(results::CurrentDirectory()) {}
     ~TCurrentDirectoryKeeper() {
         if (!FDirectory.empty()) {
             [[maybe_unused]] const int ignored = ::chdir(FDirectory.c_str());
@@ -46,64 +36,67 @@ private:
     std::string FDirectory;
 };
 
-const char* OutcomeName(TRunOutcome outcome) {
-    switch (outcome) {
-    case TRunOutcome::Completed:
-        return "completed";
-    case TRunOutcome::Stopped:
-        return "stopped";
-    default:
-        return "failed";
+// Every name the user gave means what it meant where the program was started, whatever
+// directory the run changes into later.
+void ResolveAgainstStart(TCliOptions& options) {
+    const std::string start = results::CurrentDirectory();
+    for (std::string* path :
+         {&options.Output, &options.Chart, &options.File, &options.Dir, &options.Clean}) {
+        *path = results::AbsoluteAgainst(*path, start);
+    }
+    for (std::string& file : options.ReportFiles) {
+        file = results::AbsoluteAgainst(file, start);
     }
 }
 
-std::string Report(const TCliOptions& options, const TRunInfo& info, const TCliHost& host) {
-    std::ostringstream text;
-    switch (options.Format) {
-    case TFormat::Table:
-        WriteTable(text, host.WriteRows(), host.ReadRows());
-        break;
-    case TFormat::Csv:
-        WriteCsv(text, info, host.WriteRows(), host.ReadRows());
-        break;
-    case TFormat::Json:
-        WriteJson(text, info, host.WriteRows(), host.ReadRows());
-        break;
-    }
-    return text.str();
-}
-
-// The report goes out whole or the run counts as failed: rows are never lost silently.
 int Deliver(const std::string& text, const TCliOptions& options, std::ostream& out,
             std::ostream& err, int code) {
-    const std::string problem = options.Output.empty() ? WriteOutputStream(out, text)
-                                                       : WriteOutputFile(options.Output, text);
+    const std::string problem = cli::Deliver(text, options.Output, out);
     if (problem.empty()) {
         return code;
     }
-    err << "orvane-cli: the results could not be written to "
-        << (options.Output.empty() ? std::string("standard output") : options.Output) << ": "
-        << problem << "\n";
+    // Rows are never lost silently: a report that can't go out makes the run a failure.
+    err << "orvane-cli: " << problem << "\n";
     return ExitError;
+}
+
+// Neither output may be one of the saved runs, nor the two the same file.
+bool OutputsAreTheirOwn(const TCliOptions& options, std::ostream& err) {
+    const struct {
+        const std::string& path;
+        const char* option;
+    } outputs[] = {{options.Output, "--output"}, {options.Chart, "--chart"}};
+    if (!options.Chart.empty() && !options.Output.empty() &&
+        SameFile(options.Chart, options.Output)) {
+        err << "orvane-cli: --chart and --output name the same file; each needs its own.\n";
+        return false;
+    }
+    for (const auto& output : outputs) {
+        for (const std::string& file : options.ReportFiles) {
+            if (!output.path.empty() && SameFile(output.path, file)) {
+                err << "orvane-cli: " << output.option << " names one of the saved runs, "
+                    << EscapeControls(file) << "; the "
+                    << (output.option[2] == 'c' ? "chart" : "comparison")
+                    << " needs a file of its own.\n";
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 // `report FILE...`: the saved runs side by side.
 int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream& err) {
-    if (!options.Chart.empty()) {
-        if (!options.Output.empty() && SameFile(options.Chart, options.Output)) {
-            err << "orvane-cli: --chart and --output name the same file; each needs its own.\n";
-            return ExitUsage;
+    if (!OutputsAreTheirOwn(options, err)) {
+        return ExitUsage;
+    }
+    for (const auto& [path, what] :
+         {std::pair{&options.Output, "the comparison"}, std::pair{&options.Chart, "the chart"}}) {
+        if (path->empty()) {
+            continue;
         }
-        for (const std::string& file : options.ReportFiles) {
-            if (SameFile(options.Chart, file)) {
-                err << "orvane-cli: --chart names one of the saved runs, " << file
-                    << "; the chart needs a file of its own.\n";
-                return ExitUsage;
-            }
-        }
-        if (const std::string problem = OutputProblem(options.Chart); !problem.empty()) {
-            err << "orvane-cli: the chart can't be written to " << options.Chart << ": " << problem
-                << "\n";
+        if (const std::string problem = DeliveryProblem(*path, what); !problem.empty()) {
+            err << "orvane-cli: " << problem << "\n";
             return ExitError;
         }
     }
@@ -113,25 +106,19 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
             runs.push_back(results::LoadSavedRun(file));
         }
     } catch (const results::EResultsFile& error) {
-        err << "orvane-cli: " << error.what() << "\n";
+        err << "orvane-cli: " << EscapeControls(error.what()) << "\n";
         return ExitError;
     }
-    std::ostringstream text;
-    const results::TCompareFormat format =
-        options.Format == TFormat::Json  ? results::TCompareFormat::Json
-        : options.Format == TFormat::Csv ? results::TCompareFormat::Csv
-                                         : results::TCompareFormat::Table;
-    results::WriteComparison(text, runs, format);
-    const int code = Deliver(text.str(), options, out, err, ExitOk);
+    const int code =
+        Deliver(results::ComparisonText(runs, options.Format), options, out, err, ExitOk);
     if (options.Chart.empty()) {
         return code;
     }
-    const std::string problem = WriteOutputFile(
-        options.Chart,
-        charts::RenderRunsChart(runs, *charts::ChartFormatOf(options.Chart), options.LogScale));
-    if (!problem.empty()) {
-        err << "orvane-cli: the chart could not be written to " << options.Chart << ": " << problem
-            << "\n";
+    const std::string chart =
+        charts::RenderRunsChart(runs, *charts::ChartFormatOf(options.Chart), options.LogScale);
+    if (const std::string problem = cli::Deliver(chart, options.Chart, out, "the chart");
+        !problem.empty()) {
+        err << "orvane-cli: " << problem << "\n";
         return ExitError;
     }
     return code;
@@ -146,7 +133,8 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         (parsed.ExitCode == ExitOk ? out : err) << parsed.Message;
         return parsed.ExitCode;
     }
-    const TCliOptions& options = *parsed.Options;
+    TCliOptions options = *parsed.Options;
+    ResolveAgainstStart(options);
     if (!options.Clean.empty()) {
         return CleanDirectory(options.Clean, out, err);
     }
@@ -159,9 +147,8 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
                    "of their own.\n";
             return ExitUsage;
         }
-        if (const std::string problem = OutputProblem(options.Output); !problem.empty()) {
-            err << "orvane-cli: the results can't be written to " << options.Output << ": "
-                << problem << "\n";
+        if (const std::string problem = DeliveryProblem(options.Output); !problem.empty()) {
+            err << "orvane-cli: " << problem << "\n";
             return ExitError;
         }
     }
@@ -169,38 +156,36 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     const TCurrentDirectoryKeeper keeper;
     const std::string directory =
         DirectoryOf(FullPathName(options.File.empty() ? options.Dir + "/x" : options.File));
-    const TRunSettings settings{
+    const results::TRunSettings settings{
         options.Method,        options.FileSizePosition, options.BlockSizePosition,
         options.WriteBuffered, options.ReadBuffered,     options.Mode};
-    TRunInfo info = DescribeRun(settings, directory);
+    results::TRunRecord record;
+    record.Begin(settings, directory, "orvane-cli");
     WarnAboutLeftovers(directory, err);
-    TCliHost host(options, err, progress, info.MountPoint, hooks);
+    TCliHost host(options, err, progress, record, hooks);
     platform::InstallStopSignals();
     TBenchmarkRun run;
     const TRunOutcome outcome = run.Execute(host);
     platform::RestoreStopSignals();
-    info.TestFile = host.TestFile();
-    info.Outcome = OutcomeName(outcome);
+    record.Finish(outcome, host.TestFile());
     // Completed and stopped runs are kept; a history that can't be written is only mentioned.
-    if ((outcome == TRunOutcome::Completed || outcome == TRunOutcome::Stopped) &&
-        !options.NoHistory) {
-        if (const results::THistoryResult kept =
-                results::SaveToHistory(info, host.WriteRows(), host.ReadRows());
-            !kept.Problem.empty()) {
-            err << "orvane-cli: warning: the run is not kept in the history: " << kept.Problem
-                << "\n";
+    if (!options.NoHistory) {
+        if (const std::string problem = record.KeepInHistory(); !problem.empty()) {
+            err << "orvane-cli: warning: the run is not kept in the history: "
+                << EscapeControls(problem) << "\n";
         }
     }
 
+    const std::string report = results::ReportText(record.Run(), options.Format);
     switch (outcome) {
     case TRunOutcome::Completed:
-        return Deliver(Report(options, info, host), options, out, err, ExitOk);
+        return Deliver(report, options, out, err, ExitOk);
     case TRunOutcome::Stopped:
-        return Deliver(Report(options, info, host), options, out, err, 128 + host.StopSignal());
+        return Deliver(report, options, out, err, 128 + host.StopSignal());
     case TRunOutcome::Failed:
-        if (!host.WriteRows().empty()) {
+        if (record.HasRows()) {
             // The rows before the error stand.
-            return Deliver(Report(options, info, host), options, out, err, ExitError);
+            return Deliver(report, options, out, err, ExitError);
         }
         return ExitError;
     case TRunOutcome::NotEnoughSpace:

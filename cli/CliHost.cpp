@@ -5,9 +5,9 @@
 #include "bench/Scales.h"
 #include "bench/ShownText.h"
 #include "bench/TestFile.h"
-#include "cli/Output.h"
 #include "platform/StopSignals.h"
 #include "platform/Win32.h"
+#include "results/Columns.h"
 
 #include <algorithm>
 #include <ostream>
@@ -33,8 +33,8 @@ std::string FileSizeLimitNote(std::uint64_t fileBytes) {
 } // namespace
 
 TCliHost::TCliHost(const TCliOptions& options, std::ostream& err, bool progress,
-                   std::string mountPoint, const TRunHooks& hooks)
-    : FOptions(options), FErr(err), FProgress(progress), FMountPoint(std::move(mountPoint)),
+                   results::TRunRecord& record, const TRunHooks& hooks)
+    : FOptions(options), FErr(err), FProgress(progress), FRecord(record),
       FHooks(hooks), FPositions{options.FileSizePosition, options.BlockSizePosition,
                                 ChunkSizeStartPosition} {}
 
@@ -67,11 +67,12 @@ bool TCliHost::ChooseTestFile(std::string& fileName) {
 }
 
 void TCliHost::ShowError(const std::string& text) {
-    FErr << "orvane-cli: " << WithNewlines(text) << "\n";
+    FErr << "orvane-cli: " << TerminalText(text) << "\n";
 }
 
 void TCliHost::ShowNotEnoughSpace(std::int64_t freeBytes) {
-    const std::string where = FMountPoint.empty() ? FOptions.Dir : FMountPoint;
+    const std::string& mountPoint = FRecord.Info().MountPoint;
+    const std::string where = EscapeControls(mountPoint.empty() ? FOptions.Dir : mountPoint);
     const std::string wanted(FileSizeLabels[static_cast<std::size_t>(FPositions[0])]);
     FErr << "orvane-cli: ";
     if (freeBytes < 0) {
@@ -79,26 +80,20 @@ void TCliHost::ShowNotEnoughSpace(std::int64_t freeBytes) {
         return;
     }
     const std::string free = FormatBytes(static_cast<std::uint64_t>(freeBytes));
-    auto fits = FileSizeLabels.rend();
-    for (auto label = FileSizeLabels.rbegin(); label != FileSizeLabels.rend(); ++label) {
-        const auto p = static_cast<std::size_t>(FileSizeLabels.rend() - label - 1);
-        if (FileSizes[p] <= freeBytes) {
-            fits = label;
-            break;
-        }
-    }
-    if (fits == FileSizeLabels.rend()) {
+    const auto fits = LargestFileSizeWithin(freeBytes);
+    if (!fits) {
         FErr << "only " << free << " free on " << where << "; the smallest test file is "
              << FileSizeLabels.front() << ".\n";
         return;
     }
+    const std::string_view label = FileSizeLabels[static_cast<std::size_t>(*fits)];
     FErr << "only " << free << " free on " << where << ", too little for a " << wanted
-         << " test file; the largest that fits is " << *fits << " (--file-size " << *fits << ").\n";
+         << " test file; the largest that fits is " << label << " (--file-size " << label << ").\n";
 }
 
 void TCliHost::ReportFailure(const std::exception& error) {
     FErr << (FProgress ? "\n" : "")
-         << "orvane-cli: " << WithNewlines(ExceptionBoxText(error.what()))
+         << "orvane-cli: " << TerminalText(ExceptionBoxText(error.what()))
          << FileSizeLimitNote(static_cast<std::uint64_t>(FileSize()) + 1) << "\n";
 }
 
@@ -150,12 +145,11 @@ void TCliHost::SetGaugeProgress(std::int32_t progress) {
 }
 
 void TCliHost::ClearResults() {
-    FWriteRows.clear();
-    FReadRows.clear();
+    FRecord.ClearRows();
 }
 
-void TCliHost::AddResultRow(TResultList list, const TResultRow& row) {
-    (list == TResultList::Write ? FWriteRows : FReadRows).push_back(row);
+void TCliHost::AddResultRow(TResultList, const TResultRow& row) {
+    FRecord.Add(row);
 }
 
 } // namespace orvane::cli

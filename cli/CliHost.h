@@ -8,18 +8,18 @@
 #include "cli/CliApp.h"
 #include "cli/CliOptions.h"
 #include "cli/Progress.h"
+#include "results/RunRecord.h"
 
 #include <iosfwd>
 #include <string>
-#include <vector>
 
 namespace orvane::cli {
 
 class TCliHost final : public TRunHost {
 public:
-    // `mountPoint` names the test file's file system in messages.
-    TCliHost(const TCliOptions& options, std::ostream& err, bool progress, std::string mountPoint,
-             const TRunHooks& hooks = {});
+    // The rows go into `record`, whose description names the file system in messages.
+    TCliHost(const TCliOptions& options, std::ostream& err, bool progress,
+             results::TRunRecord& record, const TRunHooks& hooks = {});
 
     int Position(TScale scale) const override;
     void SetPosition(TScale scale, int position) override;
@@ -46,8 +46,6 @@ public:
     void ClearResults() override;
     void AddResultRow(TResultList list, const TResultRow& row) override;
 
-    const std::vector<TResultRow>& WriteRows() const { return FWriteRows; }
-    const std::vector<TResultRow>& ReadRows() const { return FReadRows; }
     const std::string& TestFile() const { return FTestFile; }
     int StopSignal() const { return FStopSignal; }
 
@@ -55,7 +53,7 @@ private:
     const TCliOptions& FOptions;
     std::ostream& FErr;
     const bool FProgress;
-    const std::string FMountPoint;
+    results::TRunRecord& FRecord;
     const TRunHooks FHooks;
     int FPositions[3];
     bool FStopRequested = false;
@@ -63,8 +61,6 @@ private:
     std::string FTestFile;
     std::int32_t FGaugeMax = 100;
     TProgressLine FProgressLine{FErr};
-    std::vector<TResultRow> FWriteRows;
-    std::vector<TResultRow> FReadRows;
 };
 
 } // namespace orvane::cli

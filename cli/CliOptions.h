@@ -4,6 +4,7 @@
 #include "bench/AccessMethod.h"
 #include "bench/RunHost.h"
 #include "bench/Scales.h"
+#include "results/Report.h"
 
 #include <optional>
 #include <string>
@@ -11,7 +12,7 @@
 
 namespace orvane::cli {
 
-enum class TFormat { Table, Csv, Json };
+using results::TFormat;
 
 struct TCliOptions {
     TAccessMethod Method = TAccessMethod::amFile;

@@ -2,8 +2,8 @@
 #include "cli/Leftovers.h"
 
 #include "cli/CliApp.h"
-#include "cli/Output.h"
 #include "platform/TestFileGuard.h"
+#include "results/Columns.h"
 
 #include <ostream>
 

@@ -1,12 +1,18 @@
-// The row columns.
+// The row columns and the run's fields, each with its value and its reader.
 #include "results/Columns.h"
 
+#include "bench/Methods.h"
+#include "bench/Scales.h"
+
 #include <algorithm>
-#include <cstdio>
+#include <chrono>
+#include <cmath>
 
 namespace orvane::results {
 
 namespace {
+
+// --- values of a row ---
 
 std::string Caption(const TResultRow& row) {
     return RowCaption(row);
@@ -29,84 +35,289 @@ std::vector<double> Samples(const TResultRow& r) {
     return r.DurationSamples.empty() ? std::vector<double>{r.ElapsedSeconds()} : r.DurationSamples;
 }
 
+// --- values read back ---
+
+const std::string& TextOf(const TCell& cell) {
+    if (const auto* text = std::get_if<std::string>(&cell)) {
+        return *text;
+    }
+    throw EBadCell("it is missing");
+}
+
+std::uint64_t CountOf(const TCell& cell) {
+    if (const auto* count = std::get_if<std::uint64_t>(&cell)) {
+        return *count;
+    }
+    throw EBadCell("it is missing");
+}
+
+double SecondsOf(const TCell& cell) {
+    const auto* value = std::get_if<double>(&cell);
+    if (value == nullptr) {
+        throw EBadCell("it is missing");
+    }
+    if (*value > MaxPassSeconds) {
+        throw EBadCell("a pass of " + DecimalText(*value, 0) + " seconds is longer than any run");
+    }
+    return *value;
+}
+
+template <typename T> std::optional<T> OptionalOf(const TCell& cell) {
+    if (std::holds_alternative<std::monostate>(cell)) {
+        return std::nullopt;
+    }
+    if constexpr (std::is_same_v<T, double>) {
+        return SecondsOf(cell);
+    } else {
+        return CountOf(cell);
+    }
+}
+
+bool FlagOf(const TCell& cell) {
+    const auto* flag = std::get_if<bool>(&cell);
+    return flag != nullptr && *flag;
+}
+
+// The position of `bytes` on a scale, or the error naming the values the scale has.
+template <std::size_t N>
+std::size_t PositionOfSize(const std::array<std::int32_t, N>& sizes, std::uint64_t bytes,
+                           const char* what) {
+    const auto it = std::find(sizes.begin(), sizes.end(), static_cast<std::int64_t>(bytes));
+    if (bytes > 0xFFFFFFFFu || it == sizes.end()) {
+        throw EBadCell(std::to_string(bytes) + " bytes is not a " + what + " (" +
+                       std::to_string(sizes.front()) + " to " + std::to_string(sizes.back()) + ")");
+    }
+    return static_cast<std::size_t>(it - sizes.begin());
+}
+
+template <std::size_t N>
+std::string KnownLabel(const std::array<std::string_view, N>& labels, const TCell& cell,
+                       const char* what) {
+    const std::string& label = TextOf(cell);
+    if (!ScalePositionOfLabel(labels, label)) {
+        throw EBadCell("\"" + label.substr(0, 40) + "\" is not a " + what + " (" +
+                       std::string(labels.front()) + " to " + std::string(labels.back()) + ")");
+    }
+    return label;
+}
+
+void ReadChunk(TResultRow& r, const TCell& cell) {
+    r.ChunkLabel = KnownLabel(ChunkSizeLabels, cell, "chunk size");
+    r.ChunkBytes = static_cast<std::uint32_t>(
+        ChunkSizes[static_cast<std::size_t>(*ScalePositionOfLabel(ChunkSizeLabels, r.ChunkLabel))]);
+}
+
+void ReadChunkBytes(TResultRow& r, const TCell& cell) {
+    const std::size_t p = PositionOfSize(ChunkSizes, CountOf(cell), "chunk size");
+    if (!r.ChunkLabel.empty() && r.ChunkBytes != static_cast<std::uint32_t>(ChunkSizes[p])) {
+        throw EBadCell(std::to_string(ChunkSizes[p]) + " bytes is not the chunk \"" + r.ChunkLabel +
+                       "\"");
+    }
+    r.ChunkBytes = static_cast<std::uint32_t>(ChunkSizes[p]);
+    r.ChunkLabel = ChunkSizeLabels[p];
+}
+
+void ReadDuration(TResultRow& r, const TCell& cell) {
+    r.End = r.Start + std::chrono::nanoseconds(std::llround(SecondsOf(cell) * 1e9));
+}
+
+void ReadSamples(TResultRow& r, const TCell& cell) {
+    const auto* list = std::get_if<std::vector<double>>(&cell);
+    if (list == nullptr) {
+        return;
+    }
+    for (const double seconds : *list) {
+        SecondsOf(seconds);
+    }
+    r.DurationSamples = *list;
+}
+
 const TColumn Columns[] = {
-    {"pass",
+    {"pass", TCellKind::Text,
      [](const TResultRow& r) -> TCell {
          return std::string(r.Pass == TResultList::Write ? "write" : "read");
      },
+     [](TResultRow& r, const TCell& cell) {
+         const std::string& pass = TextOf(cell);
+         if (pass != "write" && pass != "read") {
+             throw EBadCell("\"" + pass.substr(0, 40) + "\" is neither write nor read");
+         }
+         r.Pass = pass == "write" ? TResultList::Write : TResultList::Read;
+     },
      0, nullptr, 0, nullptr},
-    {"chunk", [](const TResultRow& r) -> TCell { return r.ChunkLabel; }, 0, "Blocksize", -10,
-     Caption},
-    {"chunk_bytes", [](const TResultRow& r) -> TCell { return std::uint64_t{r.ChunkBytes}; }, 0,
+    {"chunk", TCellKind::Text, [](const TResultRow& r) -> TCell { return r.ChunkLabel; }, ReadChunk,
+     0, "Blocksize", -10, Caption},
+    {"chunk_bytes", TCellKind::Count,
+     [](const TResultRow& r) -> TCell { return std::uint64_t{r.ChunkBytes}; }, ReadChunkBytes, 0,
      nullptr, 0, nullptr},
-    {"block_bytes", [](const TResultRow& r) -> TCell { return std::uint64_t{r.BlockBytes}; }, 0,
-     nullptr, 0, nullptr},
-    {"file_bytes", [](const TResultRow& r) -> TCell { return std::uint64_t{r.FileBytes}; }, 0,
-     nullptr, 0, nullptr},
-    {"duration_s", [](const TResultRow& r) -> TCell { return r.ElapsedSeconds(); }, 9,
+    {"block_bytes", TCellKind::Count,
+     [](const TResultRow& r) -> TCell { return std::uint64_t{r.BlockBytes}; },
+     [](TResultRow& r, const TCell& cell) {
+         r.BlockBytes = static_cast<std::uint32_t>(
+             BlockSizes[PositionOfSize(BlockSizes, CountOf(cell), "block size")]);
+     },
+     0, nullptr, 0, nullptr},
+    {"file_bytes", TCellKind::Count,
+     [](const TResultRow& r) -> TCell { return std::uint64_t{r.FileBytes}; },
+     [](TResultRow& r, const TCell& cell) {
+         r.FileBytes = static_cast<std::uint32_t>(
+             FileSizes[PositionOfSize(FileSizes, CountOf(cell), "file size")]);
+     },
+     0, nullptr, 0, nullptr},
+    {"duration_s", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return r.ElapsedSeconds(); }, ReadDuration, 9,
      "Duration (s)", 12, ShownDuration},
-    {"throughput_kib_per_s", [](const TResultRow& r) -> TCell { return r.KiBPerSecond(); }, 2,
-     "Throughput (KB/s)", 17, ShownThroughput},
-    {"duration_min_s",
+    {"throughput_kib_per_s", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return r.KiBPerSecond(); }, nullptr, 2, "Throughput (KB/s)",
+     17, ShownThroughput},
+    {"duration_min_s", TCellKind::Number,
      [](const TResultRow& r) -> TCell {
          const std::vector<double> all = Samples(r);
          return *std::min_element(all.begin(), all.end());
      },
-     9, nullptr, 0, nullptr},
-    {"duration_max_s",
+     nullptr, 9, nullptr, 0, nullptr},
+    {"duration_max_s", TCellKind::Number,
      [](const TResultRow& r) -> TCell {
          const std::vector<double> all = Samples(r);
          return *std::max_element(all.begin(), all.end());
      },
-     9, nullptr, 0, nullptr},
-    {"duration_samples_s", [](const TResultRow& r) -> TCell { return Samples(r); }, 9, nullptr, 0,
-     nullptr},
-    {"device_bytes", [](const TResultRow& r) -> TCell { return Optional(r.Proof.DeviceBytes); }, 0,
-     "Device", 20, DeviceText},
-    {"cached_bytes_at_start",
-     [](const TResultRow& r) -> TCell { return Optional(r.Proof.CachedBytesAtStart); }, 0, nullptr,
-     0, nullptr},
-    {"cpu_user_s", [](const TResultRow& r) -> TCell { return Optional(r.Proof.CpuUserSeconds); }, 6,
+     nullptr, 9, nullptr, 0, nullptr},
+    {"duration_samples_s", TCellKind::Numbers,
+     [](const TResultRow& r) -> TCell { return Samples(r); }, ReadSamples, 9, nullptr, 0, nullptr},
+    {"device_bytes", TCellKind::Count,
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.DeviceBytes); },
+     [](TResultRow& r, const TCell& cell) {
+         r.Proof.DeviceBytes = OptionalOf<std::uint64_t>(cell);
+     },
+     0, "Device", 20, DeviceText},
+    {"cached_bytes_at_start", TCellKind::Count,
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.CachedBytesAtStart); },
+     [](TResultRow& r, const TCell& cell) {
+         r.Proof.CachedBytesAtStart = OptionalOf<std::uint64_t>(cell);
+     },
+     0, nullptr, 0, nullptr},
+    {"cpu_user_s", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.CpuUserSeconds); },
+     [](TResultRow& r, const TCell& cell) { r.Proof.CpuUserSeconds = OptionalOf<double>(cell); }, 6,
      nullptr, 0, nullptr},
-    {"cpu_sys_s", [](const TResultRow& r) -> TCell { return Optional(r.Proof.CpuSystemSeconds); },
+    {"cpu_sys_s", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.CpuSystemSeconds); },
+     [](TResultRow& r, const TCell& cell) { r.Proof.CpuSystemSeconds = OptionalOf<double>(cell); },
      6, nullptr, 0, nullptr},
-    {"voluntary_switches",
-     [](const TResultRow& r) -> TCell { return Optional(r.Proof.VoluntarySwitches); }, 0, nullptr,
-     0, nullptr},
-    {"involuntary_switches",
-     [](const TResultRow& r) -> TCell { return Optional(r.Proof.InvoluntarySwitches); }, 0, nullptr,
-     0, nullptr},
+    {"voluntary_switches", TCellKind::Count,
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.VoluntarySwitches); },
+     [](TResultRow& r, const TCell& cell) {
+         r.Proof.VoluntarySwitches = OptionalOf<std::uint64_t>(cell);
+     },
+     0, nullptr, 0, nullptr},
+    {"involuntary_switches", TCellKind::Count,
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.InvoluntarySwitches); },
+     [](TResultRow& r, const TCell& cell) {
+         r.Proof.InvoluntarySwitches = OptionalOf<std::uint64_t>(cell);
+     },
+     0, nullptr, 0, nullptr},
 };
 
-} // namespace
+// --- the run's fields ---
 
-std::string FormatBytes(std::uint64_t bytes) {
-    char text[64];
-    if (bytes < 1024) {
-        std::snprintf(text, sizeof text, "%llu bytes", static_cast<unsigned long long>(bytes));
-    } else if (bytes < 1024ull * 1024) {
-        std::snprintf(text, sizeof text, "%.0f KiB", static_cast<double>(bytes) / 1024);
-    } else if (bytes < 1024ull * 1024 * 1024) {
-        std::snprintf(text, sizeof text, "%.1f MiB", static_cast<double>(bytes) / 1048576);
-    } else {
-        std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / 1073741824);
-    }
+TCell TextCell(const std::string& text) {
     return text;
 }
+
+#define ORVANE_INFO_TEXT(json, csv, member)                                                        \
+    {                                                                                              \
+        json, csv, TCellKind::Text, [](const TRunInfo& i) -> TCell { return TextCell(i.member); }, \
+            [](TRunInfo& i, const TCell& cell) {                                                   \
+                if (const auto* text = std::get_if<std::string>(&cell)) {                          \
+                    i.member = *text;                                                              \
+                }                                                                                  \
+            }                                                                                      \
+    }
+#define ORVANE_INFO_FLAG(json, member)                                                             \
+    {                                                                                              \
+        json, json, TCellKind::Flag, [](const TRunInfo& i) -> TCell { return bool{i.member}; },    \
+            [](TRunInfo& i, const TCell& cell) { i.member = FlagOf(cell); }                        \
+    }
+
+const TInfoField Fields[] = {
+    {"method", "method", TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.Method; },
+     [](TRunInfo& i, const TCell& cell) {
+         const std::string& name = TextOf(cell);
+         const auto methods = Methods();
+         if (std::none_of(methods.begin(), methods.end(),
+                          [&](const TMethodOps* ops) { return name == ops->CliName; })) {
+             throw EBadCell("\"" + name.substr(0, 40) + "\" is not an access method");
+         }
+         i.Method = name;
+     }},
+    ORVANE_INFO_FLAG("write_buffered", WriteBuffered),
+    ORVANE_INFO_FLAG("read_buffered", ReadBuffered),
+    ORVANE_INFO_FLAG("durable", Mode.Durable),
+    ORVANE_INFO_FLAG("cold", Mode.Cold),
+    {"repeat", "repeat", TCellKind::Count,
+     [](const TRunInfo& i) -> TCell { return static_cast<std::uint64_t>(i.Mode.Repeats); },
+     [](TRunInfo& i, const TCell& cell) {
+         if (std::holds_alternative<std::monostate>(cell)) {
+             return;
+         }
+         const std::uint64_t repeats = CountOf(cell);
+         if (repeats < 1 || repeats > MaxListLength) {
+             throw EBadCell(std::to_string(repeats) + " repeats is not 1 to " +
+                            std::to_string(MaxListLength));
+         }
+         i.Mode.Repeats = static_cast<int>(repeats);
+     }},
+    ORVANE_INFO_TEXT("version", "version", Version),
+    ORVANE_INFO_TEXT("start_time", "start_time", StartTime),
+    ORVANE_INFO_TEXT("kernel_release", "kernel_release", KernelRelease),
+    ORVANE_INFO_TEXT("file_system.type", "file_system", FileSystem),
+    ORVANE_INFO_TEXT("file_system.mount_point", "mount_point", MountPoint),
+    ORVANE_INFO_TEXT("file_system.block_device", "block_device", BlockDevice),
+    ORVANE_INFO_TEXT("clock", "clock", Clock),
+    {"program", "program", TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.Program; },
+     [](TRunInfo& i, const TCell& cell) {
+         const std::string& program = TextOf(cell);
+         if (program != "orvane-cli" && program != "orvane") {
+             throw EBadCell("\"" + program.substr(0, 40) + "\" is not this program");
+         }
+         i.Program = program;
+     }},
+    ORVANE_INFO_TEXT("outcome", "outcome", Outcome),
+    {"file_size", nullptr, TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.FileSize; },
+     [](TRunInfo& i, const TCell& cell) {
+         i.FileSize = KnownLabel(FileSizeLabels, cell, "file size");
+     }},
+    {"block_size", nullptr, TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.BlockSize; },
+     [](TRunInfo& i, const TCell& cell) {
+         i.BlockSize = KnownLabel(BlockSizeLabels, cell, "block size");
+     }},
+    ORVANE_INFO_TEXT("test_file", nullptr, TestFile),
+};
+
+#undef ORVANE_INFO_TEXT
+#undef ORVANE_INFO_FLAG
+
+} // namespace
 
 std::span<const TColumn> RowColumns() {
     return Columns;
 }
 
-std::string CsvField(const std::string& text) {
-    if (text.find_first_of(",\"\n\r") == std::string::npos) {
-        return text;
+std::span<const TInfoField> InfoFields() {
+    return Fields;
+}
+
+std::string FormatBytes(std::uint64_t bytes) {
+    if (bytes < 1024) {
+        return std::to_string(bytes) + " bytes";
     }
-    std::string quoted = "\"";
-    for (char c : text) {
-        quoted += c == '"' ? std::string("\"\"") : std::string(1, c);
+    if (bytes < 1024ull * 1024) {
+        return DecimalText(static_cast<double>(bytes) / 1024, 0) + " KiB";
     }
-    return quoted + "\"";
+    if (bytes < 1024ull * 1024 * 1024) {
+        return DecimalText(static_cast<double>(bytes) / 1048576, 1) + " MiB";
+    }
+    return DecimalText(static_cast<double>(bytes) / 1073741824, 1) + " GiB";
 }
 
 std::string DeviceText(const TResultRow& row) {
@@ -115,28 +326,6 @@ std::string DeviceText(const TResultRow& row) {
     }
     const std::uint64_t bytes = *row.Proof.DeviceBytes;
     return FormatBytes(bytes) + (bytes * 2 < row.FileBytes ? " (cache)" : "");
-}
-
-std::string CsvText(const TCell& cell, int decimals) {
-    if (const auto* text = std::get_if<std::string>(&cell)) {
-        return CsvField(*text);
-    }
-    if (std::holds_alternative<std::monostate>(cell)) {
-        return {};
-    }
-    if (const auto* list = std::get_if<std::vector<double>>(&cell)) {
-        std::string joined;
-        for (double value : *list) {
-            joined += (joined.empty() ? "" : ";") + CsvText(value, decimals);
-        }
-        return joined;
-    }
-    if (const auto* count = std::get_if<std::uint64_t>(&cell)) {
-        return std::to_string(*count);
-    }
-    char number[64];
-    std::snprintf(number, sizeof number, "%.*f", decimals, std::get<double>(cell));
-    return number;
 }
 
 } // namespace orvane::results

@@ -1,24 +1,26 @@
-// The columns of a result row in every output (table, CSV, JSON): one entry drives the table,
-// the CSV and the JSON writer alike, so a new column is one line here.
+// The fields of a result in every output (table, CSV, JSON) and in every saved run read back:
+// one table for a row's columns, one for the run's own fields. An entry names its field,
+// says what kind of value it holds, gives the value and puts a value read back into place,
+// so a new field is one entry here and every writer and reader has it.
 #pragma once
 
 #include "bench/ResultRow.h"
+#include "results/Cells.h"
+#include "results/RunInfo.h"
 
 #include <cstdint>
 #include <span>
 #include <string>
-#include <variant>
-#include <vector>
 
 namespace orvane::results {
 
-// A machine-readable value: text, a count, a measurement, a list of measurements, or
-// nothing where a value can't be told (null in JSON, an empty CSV field).
-using TCell = std::variant<std::string, std::uint64_t, double, std::vector<double>, std::monostate>;
-
 struct TColumn {
-    const char* Name;                       // the CSV column and the JSON key
-    TCell (*Value)(const TResultRow&);      // for CSV and JSON
+    const char* Name; // the CSV column and the JSON key
+    TCellKind Kind;
+    TCell (*Value)(const TResultRow&); // for CSV and JSON
+    // Puts a value read back into the row, raising EBadCell for one no run makes; nullptr
+    // for a column made from others (it is read back through them).
+    void (*Read)(TResultRow&, const TCell&);
     int Decimals;                           // digits after the point of a measurement in CSV
     const char* Header;                     // in the table; nullptr: not shown there
     int Width;                              // in the table; negative: aligned left
@@ -27,17 +29,25 @@ struct TColumn {
 
 std::span<const TColumn> RowColumns();
 
+struct TInfoField {
+    const char* Json; // the key, "file_system.type" for one in a nested object
+    const char* Csv;  // the CSV column (in every record), nullptr where CSV has none
+    TCellKind Kind;
+    TCell (*Value)(const TRunInfo&);
+    void (*Read)(TRunInfo&, const TCell&);
+};
+
+// In the order of the CSV columns.
+std::span<const TInfoField> InfoFields();
+
 // "512 KiB", "100.0 MiB", "3 bytes".
 std::string FormatBytes(std::uint64_t bytes);
-
-// The value as a CSV field: measurements with the column's decimals, texts quoted as needed,
-// a list's measurements joined by ';'.
-std::string CsvText(const TCell& cell, int decimals);
-
-std::string CsvField(const std::string& text);
 
 // The table's "device" text: the bytes that reached the device, marked "(cache)" where less
 // than half of the file did; "n/a" where no device counts.
 std::string DeviceText(const TResultRow& row);
+
+// The longest duration a pass can be read back with (seconds); a longer one is no run's.
+inline constexpr double MaxPassSeconds = 1e6;
 
 } // namespace orvane::results

@@ -2,9 +2,9 @@
 // as a ratio, with a note wherever the runs were not measured alike.
 #pragma once
 
+#include "results/Report.h"
 #include "results/SavedRun.h"
 
-#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -13,8 +13,8 @@ namespace orvane::results {
 // The notes on runs measured unlike the first (file size, block size).
 std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs);
 
-enum class TCompareFormat { Table, Csv, Json };
-
-void WriteComparison(std::ostream& out, const std::vector<TSavedRun>& runs, TCompareFormat format);
+// The comparison as text in `format`; file names and labels in a table are escaped for a
+// terminal. Linear in the rows of all runs.
+std::string ComparisonText(const std::vector<TSavedRun>& runs, TFormat format);
 
 } // namespace orvane::results

@@ -3,17 +3,16 @@
 // its start time and settings.
 #pragma once
 
-#include "results/Report.h"
+#include "results/SavedRun.h"
 
 #include <string>
-#include <vector>
 
 namespace orvane::results {
 
 // The folder, or empty when neither XDG_DATA_HOME nor HOME says where it is.
 std::string HistoryDirectory();
 
-// "2026-12-08T09-25-31+0000_win32_256M_b256_wb.json" for the run's start and settings.
+// "2026-12-08T09-25-31+0000_win32_256M_b256_wb" for the run's start and settings.
 std::string HistoryFileName(const TRunInfo& info);
 
 struct THistoryResult {
@@ -21,9 +20,8 @@ struct THistoryResult {
     std::string Problem; // why nothing was written; empty on success
 };
 
-// Writes the run's JSON report into the history (folders made private to the user); a
-// file that can't be written is a problem to mention, never a failed run.
-THistoryResult SaveToHistory(const TRunInfo& info, const std::vector<TResultRow>& writeRows,
-                             const std::vector<TResultRow>& readRows);
+// Writes the run's JSON report into the history (folders made private to the user), never
+// over another file; a file that can't be written is a problem to mention, never a failed run.
+THistoryResult SaveToHistory(const TSavedRun& run);
 
 } // namespace orvane::results

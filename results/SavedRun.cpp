@@ -1,243 +1,335 @@
-// Saved runs read back from JSON, or taken from a run just made.
+// Saved runs read back from JSON or CSV.
 #include "results/SavedRun.h"
 
-#include "bench/Methods.h"
 #include "bench/Scales.h"
+#include "platform/OsCalls.h"
 #include "results/Columns.h"
+#include "results/JsonCells.h"
 
 #include <algorithm>
-#include <cstdio>
-#include <fstream>
-#include <nlohmann/json.hpp>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <fcntl.h>
+#include <iterator>
+#include <map>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace orvane::results {
 
 namespace {
 
 using nlohmann::json;
+using platform::OsCalls;
 
-// The field `key` of `object`, of the kind `check` accepts, or the error naming it.
-const json& Field(const json& object, const std::string& key, const std::string& where,
-                  bool (json::*check)() const noexcept, const std::string& file) {
-    const auto it = object.find(key);
-    if (it == object.end() || !((*it).*check)()) {
-        throw EResultsFile(file + ": the field \"" + where + key +
-                           "\" is missing or of the wrong kind");
+const char* const RequiredInfo[] = {"program", "method", "file_size", "block_size"};
+
+[[noreturn]] void Fail(const std::string& name, const std::string& what) {
+    throw EResultsFile(name + ": " + what);
+}
+
+[[noreturn]] void FailField(const std::string& name, const std::string& field,
+                            const std::string& why) {
+    Fail(name, "the field \"" + field + "\" " + why);
+}
+
+// The file's bytes: a regular file only (a FIFO, a device or a folder is refused without
+// waiting on it), and no more than a saved run can be.
+std::string ReadResultsFile(const std::string& path) {
+    const int fd = OsCalls().open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0);
+    if (fd < 0) {
+        Fail(path, std::string("the file can't be read: ") + std::strerror(errno));
     }
-    return *it;
-}
-
-std::string Text(const json& object, const std::string& key, const std::string& where,
-                 const std::string& file) {
-    return Field(object, key, where, &json::is_string, file).get<std::string>();
-}
-
-bool Flag(const json& object, const std::string& key) {
-    const auto it = object.find(key);
-    return it != object.end() && it->is_boolean() && it->get<bool>();
-}
-
-std::optional<double> Number(const json& object, const std::string& key) {
-    const auto it = object.find(key);
-    if (it == object.end() || !it->is_number()) {
-        return std::nullopt;
+    struct TCloser {
+        int fd;
+        ~TCloser() { OsCalls().close(fd); }
+    } closer{fd};
+    struct stat info {};
+    if (OsCalls().fstat(fd, &info) != 0) {
+        Fail(path, std::string("the file can't be read: ") + std::strerror(errno));
     }
-    return it->get<double>();
+    if (!S_ISREG(info.st_mode)) {
+        Fail(path, S_ISDIR(info.st_mode) ? "it is a folder, not a saved run"
+                                         : "it is not a regular file, so not a saved run");
+    }
+    if (static_cast<std::uint64_t>(info.st_size) > MaxSavedRunBytes) {
+        Fail(path, "at " + std::to_string(info.st_size / 1048576) +
+                       " MiB it is larger than any saved run (" +
+                       std::to_string(MaxSavedRunBytes >> 20) + " MiB at most)");
+    }
+    std::string bytes;
+    char buffer[65536];
+    while (bytes.size() <= MaxSavedRunBytes) {
+        const ssize_t n = OsCalls().read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n < 0) {
+            Fail(path, std::string("the file can't be read: ") + std::strerror(errno));
+        }
+        if (n == 0) {
+            return bytes;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    Fail(path, "it grew past the size of any saved run while it was read");
 }
 
-std::optional<std::uint64_t> Count(const json& object, const std::string& key) {
-    const auto it = object.find(key);
-    if (it == object.end() || !it->is_number_unsigned()) {
-        return std::nullopt;
+// What a row holds before its own fields are read: the run's file and block sizes, which
+// rows of older layouts leave out.
+TResultRow RowOfRun(const TRunInfo& info) {
+    TResultRow row;
+    if (const auto p = ScalePositionOfLabel(FileSizeLabels, info.FileSize)) {
+        row.FileBytes = static_cast<std::uint32_t>(FileSizes[static_cast<std::size_t>(*p)]);
     }
-    return it->get<std::uint64_t>();
+    if (const auto p = ScalePositionOfLabel(BlockSizeLabels, info.BlockSize)) {
+        row.BlockBytes = static_cast<std::uint32_t>(BlockSizes[static_cast<std::size_t>(*p)]);
+    }
+    return row;
 }
 
-// Older files name the chunk only by its label.
-std::optional<std::uint64_t> ChunkBytesOfLabel(const std::string& label) {
-    const auto position = ScalePositionOfLabel(ChunkSizeLabels, label);
-    if (!position) {
-        return std::nullopt;
+// Rows of the layout before the duration was saved give their throughput instead.
+void DurationFromThroughput(TResultRow& row, std::optional<double> kibPerSecond,
+                            const std::string& name, const std::string& where) {
+    if (!kibPerSecond) {
+        FailField(name, where + "duration_s", "is missing, and no throughput stands for it");
     }
-    return static_cast<std::uint64_t>(ChunkSizes[static_cast<std::size_t>(*position)]);
+    if (*kibPerSecond > 0 && row.FileBytes > 0) {
+        const double seconds = static_cast<double>(row.FileBytes) / 1024.0 / *kibPerSecond;
+        row.End = row.Start + std::chrono::nanoseconds(std::llround(seconds * 1e9));
+    }
 }
 
-std::optional<double> KiBPerSecondIn(std::uint64_t fileBytes, std::optional<double> seconds) {
-    if (fileBytes == 0 || !seconds || *seconds <= 0) {
-        return std::nullopt;
+void CheckRow(const TResultRow& row, bool hasPass, const std::string& name,
+              const std::string& where) {
+    if (!hasPass) {
+        FailField(name, where + "pass", "is missing");
     }
-    return static_cast<double>(fileBytes) / 1024.0 / *seconds;
+    if (row.ChunkBytes == 0) {
+        FailField(name, where + "chunk", "is missing");
+    }
+    if (row.FileBytes == 0) {
+        FailField(name, where + "file_bytes", "is missing, and the run names no file size");
+    }
+}
+
+TSavedRun ParseJson(std::string_view text, const std::string& name) {
+    json document;
+    try {
+        document = json::parse(text);
+    } catch (const json::parse_error& error) {
+        Fail(name, "not JSON: it is damaged near byte " + std::to_string(error.byte));
+    } catch (const json::exception&) {
+        Fail(name, "not JSON that a run writes: it holds a number too large to read");
+    }
+    if (!document.is_object()) {
+        Fail(name, "not a saved run (no object at the top)");
+    }
+    // Files from before the schema field have this layout too.
+    if (const json* schema = FindDotted(document, "schema");
+        schema != nullptr &&
+        (!schema->is_number_unsigned() || schema->get<std::uint64_t>() > ReportSchema)) {
+        FailField(name, "schema",
+                  "is not one this version reads (up to " + std::to_string(ReportSchema) + ")");
+    }
+    TSavedRun run;
+    run.File = name;
+    run.Info = TRunInfo{};
+    run.Info.Version.clear();
+    for (const char* required : RequiredInfo) {
+        if (FindDotted(document, required) == nullptr) {
+            FailField(name, required, "is missing");
+        }
+    }
+    for (const TInfoField& field : InfoFields()) {
+        if (const json* value = FindDotted(document, field.Json)) {
+            try {
+                field.Read(run.Info, CellOfJson(*value, field.Kind));
+            } catch (const EBadCell& error) {
+                FailField(name, field.Json, std::string("is wrong: ") + error.what());
+            }
+        }
+    }
+    const json* rows = FindDotted(document, "rows");
+    if (rows == nullptr || !rows->is_array()) {
+        FailField(name, "rows", "is missing or not a list");
+    }
+    if (rows->size() > MaxSavedRows) {
+        FailField(name, "rows", "holds more rows than any run makes");
+    }
+    for (std::size_t i = 0; i < rows->size(); ++i) {
+        const std::string where = "rows[" + std::to_string(i) + "].";
+        const json& object = (*rows)[i];
+        if (!object.is_object()) {
+            FailField(name, "rows[" + std::to_string(i) + "]", "is not a row");
+        }
+        TResultRow row = RowOfRun(run.Info);
+        bool hasDuration = false;
+        std::optional<double> throughput;
+        for (const TColumn& column : RowColumns()) {
+            const auto it = object.find(column.Name);
+            if (it == object.end()) {
+                continue;
+            }
+            try {
+                const TCell cell = CellOfJson(*it, column.Kind);
+                if (column.Read != nullptr) {
+                    column.Read(row, cell);
+                    hasDuration = hasDuration || std::strcmp(column.Name, "duration_s") == 0;
+                } else if (std::strcmp(column.Name, "throughput_kib_per_s") == 0) {
+                    if (const auto* value = std::get_if<double>(&cell)) {
+                        throughput = *value;
+                    }
+                }
+            } catch (const EBadCell& error) {
+                FailField(name, where + column.Name, std::string("is wrong: ") + error.what());
+            }
+        }
+        if (!hasDuration) {
+            DurationFromThroughput(row, throughput, name, where);
+        }
+        CheckRow(row, object.contains("pass"), name, where);
+        run.Rows.push_back(std::move(row));
+    }
+    return run;
+}
+
+TSavedRun ParseCsv(std::string_view text, const std::string& name) {
+    std::vector<std::vector<std::string>> records;
+    try {
+        records = results::ParseCsv(text);
+    } catch (const EBadCell& error) {
+        Fail(name, std::string("not CSV that a run writes: ") + error.what());
+    }
+    if (records.empty() || records[0].empty() || records[0][0] != "pass") {
+        Fail(name, "not a saved run: neither JSON nor the CSV this program writes");
+    }
+    if (records.size() - 1 > MaxSavedRows) {
+        Fail(name, "it holds more rows than any run makes");
+    }
+    const std::vector<std::string>& header = records[0];
+    std::map<std::string, std::size_t> at;
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        at.emplace(header[i], i);
+    }
+    TSavedRun run;
+    run.File = name;
+    run.Info.Version.clear();
+    for (std::size_t r = 1; r < records.size(); ++r) {
+        const std::vector<std::string>& record = records[r];
+        const std::string where = "record " + std::to_string(r + 1) + ", ";
+        if (record.size() != header.size()) {
+            Fail(name, where.substr(0, where.size() - 2) + " has " + std::to_string(record.size()) +
+                           " fields where the header has " + std::to_string(header.size()));
+        }
+        if (r == 1) {
+            for (const TInfoField& field : InfoFields()) {
+                const auto it = field.Csv != nullptr ? at.find(field.Csv) : at.end();
+                if (it == at.end()) {
+                    continue;
+                }
+                try {
+                    field.Read(run.Info, CellFromText(record[it->second], field.Kind));
+                } catch (const EBadCell& error) {
+                    FailField(name, where + field.Csv, std::string("is wrong: ") + error.what());
+                }
+            }
+        }
+        TResultRow row;
+        bool hasDuration = false;
+        std::optional<double> throughput;
+        for (const TColumn& column : RowColumns()) {
+            const auto it = at.find(column.Name);
+            if (it == at.end()) {
+                continue;
+            }
+            try {
+                const TCell cell = CellFromText(record[it->second], column.Kind);
+                if (column.Read != nullptr) {
+                    column.Read(row, cell);
+                    hasDuration = hasDuration || std::strcmp(column.Name, "duration_s") == 0;
+                } else if (std::strcmp(column.Name, "throughput_kib_per_s") == 0) {
+                    if (const auto* value = std::get_if<double>(&cell)) {
+                        throughput = *value;
+                    }
+                }
+            } catch (const EBadCell& error) {
+                FailField(name, where + column.Name, std::string("is wrong: ") + error.what());
+            }
+        }
+        if (!hasDuration) {
+            DurationFromThroughput(row, throughput, name, where);
+        }
+        CheckRow(row, true, name, where);
+        if (run.Info.FileSize.empty()) {
+            const auto p = std::find(FileSizes.begin(), FileSizes.end(), row.FileBytes);
+            const auto b = std::find(BlockSizes.begin(), BlockSizes.end(), row.BlockBytes);
+            run.Info.FileSize = FileSizeLabels[static_cast<std::size_t>(p - FileSizes.begin())];
+            if (b != BlockSizes.end()) {
+                run.Info.BlockSize =
+                    BlockSizeLabels[static_cast<std::size_t>(b - BlockSizes.begin())];
+            }
+        }
+        run.Rows.push_back(std::move(row));
+    }
+    if (run.Info.Method.empty()) {
+        FailField(name, "method", "is missing");
+    }
+    return run;
 }
 
 } // namespace
 
+TSavedRun ParseSavedRun(std::string_view text, const std::string& name) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first != std::string_view::npos && (text[first] == '{' || text[first] == '[')) {
+        return ParseJson(text, name);
+    }
+    return ParseCsv(text, name);
+}
+
 TSavedRun LoadSavedRun(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        throw EResultsFile(path + ": the file can't be read");
-    }
-    json document;
-    try {
-        document = json::parse(in);
-    } catch (const json::parse_error& error) {
-        throw EResultsFile(path + ": not JSON (" + error.what() + ")");
-    }
-    if (!document.is_object()) {
-        throw EResultsFile(path + ": not a saved run (no object at the top)");
-    }
-    const std::string program = Text(document, "program", "", path);
-    if (program != "orvane-cli" && program != "orvane") {
-        throw EResultsFile(path + ": the field \"program\" names \"" + program +
-                           "\", not this program");
-    }
-    // Files from before the schema field have this layout too.
-    const auto schema = document.find("schema");
-    if (schema != document.end() &&
-        (!schema->is_number_integer() || schema->get<int>() > ReportSchema)) {
-        throw EResultsFile(path + ": the field \"schema\" is not one this version reads (up to " +
-                           std::to_string(ReportSchema) + ")");
-    }
-    TSavedRun run;
-    run.File = path;
-    run.Info.Program = program;
-    run.Info.Version = Text(document, "version", "", path);
-    run.Info.Method = Text(document, "method", "", path);
-    run.Info.FileSize = Text(document, "file_size", "", path);
-    run.Info.BlockSize = Text(document, "block_size", "", path);
-    run.Info.StartTime = Text(document, "start_time", "", path);
-    run.Info.WriteBuffered = Flag(document, "write_buffered");
-    run.Info.ReadBuffered = Flag(document, "read_buffered");
-    run.Info.Mode.Durable = Flag(document, "durable");
-    run.Info.Mode.Cold = Flag(document, "cold");
-    if (const auto repeat = document.find("repeat");
-        repeat != document.end() && repeat->is_number_integer()) {
-        run.Info.Mode.Repeats = repeat->get<int>();
-    }
-    const json& rows = Field(document, "rows", "", &json::is_array, path);
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        const std::string where = "rows[" + std::to_string(i) + "].";
-        if (!rows[i].is_object()) {
-            throw EResultsFile(path + ": the field \"rows[" + std::to_string(i) +
-                               "]\" is not a row");
-        }
-        TSavedRow row;
-        row.Pass = Text(rows[i], "pass", where, path);
-        row.Chunk = Text(rows[i], "chunk", where, path);
-        row.KiBPerSecond =
-            Field(rows[i], "throughput_kib_per_s", where, &json::is_number, path).get<double>();
-        if (const auto bytes = Count(rows[i], "chunk_bytes")) {
-            row.ChunkBytes = *bytes;
-        } else if (const auto ofLabel = ChunkBytesOfLabel(row.Chunk)) {
-            row.ChunkBytes = *ofLabel;
-        } else {
-            std::string message = path;
-            message += ": the field \"";
-            message += where;
-            message += "chunk_bytes\" is missing and the chunk \"";
-            message += row.Chunk;
-            message += "\" is not a chunk size";
-            throw EResultsFile(message);
-        }
-        row.FileBytes = Count(rows[i], "file_bytes").value_or(0);
-        row.Seconds = Number(rows[i], "duration_s");
-        const auto samples = rows[i].find("duration_samples_s");
-        if (samples != rows[i].end() && samples->is_array() && samples->size() > 1) {
-            // The slowest repeat gives the lowest throughput.
-            row.MinKiBPerSecond = KiBPerSecondIn(row.FileBytes, Number(rows[i], "duration_max_s"));
-            row.MaxKiBPerSecond = KiBPerSecondIn(row.FileBytes, Number(rows[i], "duration_min_s"));
-        }
-        row.DeviceBytes = Count(rows[i], "device_bytes");
-        row.CachedBytesAtStart = Count(rows[i], "cached_bytes_at_start");
-        run.Rows.push_back(row);
-    }
-    return run;
+    return ParseSavedRun(ReadResultsFile(path), path);
 }
 
-TSavedRun SavedRunOf(const TRunInfo& info, const std::vector<TResultRow>& writeRows,
-                     const std::vector<TResultRow>& readRows) {
-    TSavedRun run;
-    run.Info = info;
-    for (const auto* rows : {&writeRows, &readRows}) {
-        for (const TResultRow& made : *rows) {
-            TSavedRow row;
-            row.Pass = made.Pass == TResultList::Write ? "write" : "read";
-            row.Chunk = made.ChunkLabel;
-            row.ChunkBytes = made.ChunkBytes;
-            row.FileBytes = made.FileBytes;
-            row.KiBPerSecond = made.KiBPerSecond();
-            row.Seconds = made.ElapsedSeconds();
-            if (made.DurationSamples.size() > 1) {
-                const auto [fastest, slowest] =
-                    std::minmax_element(made.DurationSamples.begin(), made.DurationSamples.end());
-                row.MinKiBPerSecond = KiBPerSecondIn(made.FileBytes, *slowest);
-                row.MaxKiBPerSecond = KiBPerSecondIn(made.FileBytes, *fastest);
-            }
-            row.DeviceBytes = made.Proof.DeviceBytes;
-            row.CachedBytesAtStart = made.Proof.CachedBytesAtStart;
-            run.Rows.push_back(row);
-        }
-    }
-    return run;
+std::vector<TResultRow> RowsOf(const TSavedRun& run, TResultList pass) {
+    std::vector<TResultRow> rows;
+    std::copy_if(run.Rows.begin(), run.Rows.end(), std::back_inserter(rows),
+                 [&](const TResultRow& row) { return row.Pass == pass; });
+    return rows;
 }
 
-std::string RunLabel(const TRunInfo& info) {
-    std::string label = info.Method;
-    // The boxes are saved as ticked even where the method has no buffer to apply them to.
-    const auto methods = Methods();
-    const bool buffered = std::any_of(methods.begin(), methods.end(), [&](const auto* method) {
-        return method->Buffered && info.Method == method->CliName;
-    });
-    if (buffered && (info.WriteBuffered || info.ReadBuffered)) {
-        label += info.WriteBuffered && info.ReadBuffered ? " buffered W+R"
-                 : info.WriteBuffered                    ? " buffered W"
-                                                         : " buffered R";
+std::optional<TRepeatRange> RepeatRange(const TResultRow& row) {
+    if (row.DurationSamples.size() < 2 || row.FileBytes == 0) {
+        return std::nullopt;
     }
-    label += ", block ";
-    label += info.BlockSize;
-    label += ", file ";
-    label += info.FileSize;
-    if (info.Mode.Durable) {
-        label += ", durable";
+    const auto [fastest, slowest] =
+        std::minmax_element(row.DurationSamples.begin(), row.DurationSamples.end());
+    if (*fastest <= 0) {
+        return std::nullopt;
     }
-    if (info.Mode.Cold) {
-        label += ", cold";
-    }
-    if (info.Mode.Repeats > 1) {
-        label += ", median of " + std::to_string(info.Mode.Repeats);
-    }
-    // "2026-12-08T10:20:31+01:00" as "2026-12-08 10:20:31".
-    std::string start = info.StartTime.substr(0, 19);
-    std::replace(start.begin(), start.end(), 'T', ' ');
-    if (!start.empty()) {
-        label += ", ";
-        label += start;
-    }
-    return label;
+    const double kib = static_cast<double>(row.FileBytes) / 1024.0;
+    return TRepeatRange{kib / *slowest, kib / *fastest};
 }
 
-std::string RowSummary(const TSavedRow& row) {
-    char text[160];
-    std::string summary = row.Pass + " " + row.Chunk + ": ";
-    if (row.KiBPerSecond > 0) {
-        std::snprintf(text, sizeof text, "%.1f MiB/s", row.KiBPerSecond / 1024);
-        summary += text;
-    } else {
-        summary += "too fast to measure";
+std::string RowSummary(const TResultRow& row) {
+    std::string summary =
+        std::string(row.Pass == TResultList::Write ? "write " : "read ") + row.ChunkLabel + ": ";
+    const double kibPerSecond = row.KiBPerSecond();
+    summary += kibPerSecond > 0 ? DecimalText(kibPerSecond / 1024, 1) + " MiB/s"
+                                : std::string("too fast to measure");
+    summary += " in " + DecimalText(row.ElapsedSeconds(), 6) + " s";
+    if (const auto range = RepeatRange(row)) {
+        summary += " (repeats " + DecimalText(range->SlowestKiBPerSecond / 1024, 1) + " to " +
+                   DecimalText(range->FastestKiBPerSecond / 1024, 1) + " MiB/s)";
     }
-    if (row.Seconds) {
-        std::snprintf(text, sizeof text, " in %.6f s", *row.Seconds);
-        summary += text;
+    if (row.Proof.DeviceBytes) {
+        summary += "; device " + FormatBytes(*row.Proof.DeviceBytes);
     }
-    if (row.MinKiBPerSecond && row.MaxKiBPerSecond) {
-        std::snprintf(text, sizeof text, " (repeats %.1f to %.1f MiB/s)",
-                      *row.MinKiBPerSecond / 1024, *row.MaxKiBPerSecond / 1024);
-        summary += text;
-    }
-    if (row.DeviceBytes) {
-        summary += "; device " + FormatBytes(*row.DeviceBytes);
-    }
-    if (row.CachedBytesAtStart) {
-        summary += "; cached at start " + FormatBytes(*row.CachedBytesAtStart);
+    if (row.Proof.CachedBytesAtStart) {
+        summary += "; cached at start " + FormatBytes(*row.Proof.CachedBytesAtStart);
     }
     return summary;
 }

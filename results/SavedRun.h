@@ -1,14 +1,16 @@
-// A run as saved results hold it: its settings and, per row, what the comparison and the
-// chart show. Read back from a JSON report of either front end, or taken from a run just made.
+// A run as saved results hold it: its description and its rows, read back from a JSON or
+// CSV report of either front end through the same column tables that wrote it, every value
+// checked against what a run can produce.
 #pragma once
 
 #include "bench/ResultRow.h"
 #include "fileio/Exception.h"
-#include "results/Report.h"
+#include "results/RunInfo.h"
 
-#include <cstdint>
+#include <cstddef>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace orvane::results {
@@ -20,38 +22,35 @@ public:
     using Exception::Exception;
 };
 
-struct TSavedRow {
-    std::string Pass; // "write" or "read"
-    std::string Chunk;
-    std::uint64_t ChunkBytes = 0;
-    std::uint64_t FileBytes = 0; // 0 where the file did not say
-    double KiBPerSecond = 0;     // from the median duration; 0 where none could be measured
-    std::optional<double> Seconds;
-    // Where the row had repeats: the throughput of the slowest and of the fastest one.
-    std::optional<double> MinKiBPerSecond;
-    std::optional<double> MaxKiBPerSecond;
-    std::optional<std::uint64_t> DeviceBytes;
-    std::optional<std::uint64_t> CachedBytesAtStart;
-};
-
 struct TSavedRun {
     std::string File; // where it was read from; empty for a run just made
     TRunInfo Info;
-    std::vector<TSavedRow> Rows;
+    std::vector<TResultRow> Rows; // the write rows, then the read rows
 };
 
-// Reads a JSON report of either front end (this layout or an earlier one).
+// Far beyond any run's report (a run of 1000 repeats writes about half a megabyte); a larger
+// file is refused before it is read.
+inline constexpr std::size_t MaxSavedRunBytes = std::size_t{16} << 20;
+inline constexpr std::size_t MaxSavedRows = 20000;
+
+// Reads a report of either front end, JSON (this layout or an earlier one) or CSV, from a
+// regular file opened without waiting on it.
 TSavedRun LoadSavedRun(const std::string& path);
 
-// The rows of a run just made, as a saved run of them would read back.
-TSavedRun SavedRunOf(const TRunInfo& info, const std::vector<TResultRow>& writeRows,
-                     const std::vector<TResultRow>& readRows);
+// The same from the file's text; `name` names it in errors.
+TSavedRun ParseSavedRun(std::string_view text, const std::string& name);
 
-// One line naming the run: "win32 buffered W+R, block 256, file 1M, durable, median of 3,
-// 2026-12-08 10:20:31".
-std::string RunLabel(const TRunInfo& info);
+// The rows of one pass, in the order saved.
+std::vector<TResultRow> RowsOf(const TSavedRun& run, TResultList pass);
+
+// Where a row had repeats: the throughput of its slowest and of its fastest one.
+struct TRepeatRange {
+    double SlowestKiBPerSecond;
+    double FastestKiBPerSecond;
+};
+std::optional<TRepeatRange> RepeatRange(const TResultRow& row);
 
 // The row in a line, for a reader pointing at it: "write 64K: 512.0 MiB/s in 0.002 s ...".
-std::string RowSummary(const TSavedRow& row);
+std::string RowSummary(const TResultRow& row);
 
 } // namespace orvane::results

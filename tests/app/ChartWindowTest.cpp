@@ -47,28 +47,34 @@ TEST_F(ChartWindowTest, TheLastRunWithSavedResultsAddedScaledAndExported) {
     ASSERT_EQ(chart->View()->Runs().size(), 1u);
     EXPECT_EQ(chart->View()->Runs()[0].Rows.size(), 22u);
     EXPECT_EQ(chart->View()->Runs()[0].Info.Program, "orvane");
-    Dialogs.ResultsFileAnswer = Dir.Path("first.json");
+    Dialogs.ResultsFileAnswer = {Dir.Path("first.json"), true};
     Form.SaveResultsAction()->trigger();
 
-    // Added: the saved run (once, however often chosen) and a damaged file, which is named.
+    // The window's own run is drawn once, however it comes back: its saved copy or its
+    // history file. A damaged file is named.
     testing::WriteWholeFile(Dir.Path("damaged.json"), "{\"program\":\"orvane\"}");
-    Dialogs.AddAnswer = {Dir.Path("first.json"), Dir.Path("damaged.json"), Dir.Path("first.json")};
+    const std::string history = results::HistoryDirectory() + "/" +
+                                results::HistoryFileName(chart->View()->Runs()[0].Info) + ".json";
+    Dialogs.AddAnswer = {Dir.Path("first.json"), Dir.Path("damaged.json"), history};
     chart->AddButton->click();
     ASSERT_EQ(Dialogs.AddDialogDirectories.size(), 1u);
     EXPECT_EQ(Dialogs.AddDialogDirectories[0], results::HistoryDirectory());
-    ASSERT_EQ(chart->View()->Runs().size(), 2u);
-    EXPECT_EQ(chart->View()->Runs()[1].File, Dir.Path("first.json"));
-    EXPECT_EQ(chart->View()->chart()->series().size(), 4);
+    EXPECT_EQ(chart->View()->Runs().size(), 1u);
     ASSERT_EQ(Dialogs.Messages.size(), 1u);
-    EXPECT_NE(Dialogs.Messages[0].text.find(Dir.Path("damaged.json") + ": the field \"version\""),
+    EXPECT_NE(Dialogs.Messages[0].text.find(Dir.Path("damaged.json") +
+                                            ": the field \"method\" is missing"),
               std::string::npos)
         << Dialogs.Messages[0].text;
 
-    // A second run replaces the first one's series and keeps the added ones.
+    // A second run replaces the first one's series; the first, added now, stays beside it,
+    // once however often chosen.
     Form.GoBitBtn->click();
+    Dialogs.AddAnswer = {Dir.Path("first.json"), Dir.Path("first.json"), history};
+    chart->AddButton->click();
     ASSERT_EQ(chart->View()->Runs().size(), 2u);
     EXPECT_TRUE(chart->View()->Runs()[0].File.empty()); // the window's own
     EXPECT_EQ(chart->View()->Runs()[1].File, Dir.Path("first.json"));
+    EXPECT_EQ(chart->View()->chart()->series().size(), 4);
 
     chart->LogScaleBox->click();
     EXPECT_TRUE(chart->View()->LogThroughput());

@@ -144,15 +144,15 @@ TEST_F(MeasuringMenuTest, TheLastRunsRowsAreCopiedSavedAndKept) {
     EXPECT_TRUE(lines[0].startsWith(QStringLiteral("pass\tchunk\tchunk_bytes")));
     EXPECT_TRUE(lines[1].startsWith(QStringLiteral("write\t1K\t1024\t256\t1048576\t")));
 
-    // Saved as the command line writes them, CSV or JSON by the name.
-    Dialogs.ResultsFileAnswer = dir.Path("results.json");
+    // Saved as the command line writes them, CSV or JSON as the dialog chose (a name of
+    // its own kind, or the file type picked for one without).
+    Dialogs.ResultsFileAnswer = {dir.Path("results"), true};
     form.SaveResultsAction()->trigger();
-    const nlohmann::json saved =
-        nlohmann::json::parse(testing::ReadWholeFile(dir.Path("results.json")));
+    const nlohmann::json saved = nlohmann::json::parse(testing::ReadWholeFile(dir.Path("results")));
     EXPECT_EQ(saved["rows"].size(), 22u);
     EXPECT_EQ(saved["method"], "file");
     EXPECT_EQ(saved["outcome"], "completed");
-    Dialogs.ResultsFileAnswer = dir.Path("results.csv");
+    Dialogs.ResultsFileAnswer = {dir.Path("results.csv"), false};
     form.SaveResultsAction()->trigger();
     const std::string csv = testing::ReadWholeFile(dir.Path("results.csv"));
     EXPECT_EQ(std::count(csv.begin(), csv.end(), '\n'), 23);

@@ -70,12 +70,16 @@ TEST(ResultRow, ThroughputComesFromTheUnroundedDuration) {
     // 1 MiB in 0.4 ms: the duration shows 0.00, the throughput is still true.
     const TShownRow fast = MakeResultRow(WritePrefix, "1K", MiB, microseconds(400), ".");
     EXPECT_EQ(fast.Duration, "    0.00");
-    EXPECT_FLOAT_EQ(fast.KiBPerSecond, 2560000.0f);
+    EXPECT_DOUBLE_EQ(fast.KiBPerSecond, 2560000.0);
     EXPECT_EQ(fast.Throughput, "2560000.00");
     // 1.2345 ms would give 829.4 KiB/s from the rounded 1.235 ms, 829.5 from the real time.
     EXPECT_NEAR(
         MakeResultRow(WritePrefix, "1K", 1024 * 1024, microseconds(1234500), ".").KiBPerSecond,
-        829.48f, 0.01f);
+        829.48, 0.01);
+    // The lists show the double that the copied and saved results give: in single precision
+    // this pass would read 107531.55 in the list and 107531.56 in the file.
+    EXPECT_EQ(MakeResultRow(WritePrefix, "1K", MiB, nanoseconds(9522786), ".").Throughput,
+              "107531.56");
     // The data keep double precision for the machine-readable outputs.
     EXPECT_DOUBLE_EQ(Row(TResultList::Read, "1K", MiB, microseconds(400)).KiBPerSecond(),
                      2560000.0);
@@ -87,7 +91,7 @@ TEST(ResultRow, ThroughputComesFromTheUnroundedDuration) {
 TEST(ResultRow, AZeroDurationShowsALowerBoundNotInfinity) {
     const TShownRow row = MakeResultRow(WritePrefix, "1K", MiB, nanoseconds(0), ".");
     EXPECT_EQ(row.Duration, "    0.00");
-    EXPECT_EQ(row.KiBPerSecond, 0.0f);
+    EXPECT_EQ(row.KiBPerSecond, 0.0);
     EXPECT_EQ(row.Throughput.rfind("> ", 0), 0u) << row.Throughput;
     EXPECT_EQ(row.Throughput.find("inf"), std::string::npos);
 }

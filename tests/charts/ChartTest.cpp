@@ -13,24 +13,30 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QValueAxis>
+#include <QXmlStreamReader>
+#include <cmath>
 #include <gtest/gtest.h>
 #include <memory>
 
 namespace orvane::charts {
 namespace {
 
-using results::TSavedRow;
 using results::TSavedRun;
 
-TSavedRow Row(const std::string& pass, const std::string& chunk, std::uint64_t bytes,
-              double kibPerSecond) {
-    TSavedRow row;
-    row.Pass = pass;
-    row.Chunk = chunk;
+// A row of a 1 MiB pass at `kibPerSecond` (0: too fast to measure); with `repeats`, three
+// of them, the slowest at half the speed and the fastest at twice it.
+TResultRow Row(const std::string& pass, const std::string& chunk, std::uint32_t bytes,
+               double kibPerSecond, bool repeats = false) {
+    TResultRow row;
+    row.Pass = pass == "write" ? TResultList::Write : TResultList::Read;
+    row.ChunkLabel = chunk;
     row.ChunkBytes = bytes;
     row.FileBytes = 1048576;
-    row.KiBPerSecond = kibPerSecond;
-    row.Seconds = 1024.0 / kibPerSecond;
+    const double seconds = kibPerSecond > 0 ? 1024.0 / kibPerSecond : 0;
+    row.End = row.Start + std::chrono::nanoseconds(std::llround(seconds * 1e9));
+    if (repeats) {
+        row.DurationSamples = {seconds, seconds * 2, seconds / 2};
+    }
     return row;
 }
 
@@ -54,12 +60,8 @@ std::vector<TSavedRun> TwoRuns() {
     second.Info.Mode.Durable = true;
     second.Info.Mode.Repeats = 3;
     second.Info.StartTime = "2026-12-08T11:00:00+01:00";
-    second.Rows = {Row("write", "4K", 4096, 2048), Row("write", "1K", 1024, 1024),
-                   Row("read", "1K", 1024, 0), Row("read", "2K", 2048, 4096)};
-    for (TSavedRow& row : second.Rows) {
-        row.MinKiBPerSecond = row.KiBPerSecond / 2;
-        row.MaxKiBPerSecond = row.KiBPerSecond * 2;
-    }
+    second.Rows = {Row("write", "4K", 4096, 2048, true), Row("write", "1K", 1024, 1024, true),
+                   Row("read", "1K", 1024, 0, true), Row("read", "2K", 2048, 4096, true)};
     return {first, second};
 }
 
@@ -134,10 +136,40 @@ TEST(ThroughputChart, ASeriesPerRunAndPassWithBandsWhereThereWereRepeats) {
     EXPECT_GE(log->max(), 400);
 }
 
-TEST(ThroughputChart, NoRunsGiveAnEmptyChartWithItsAxes) {
+TEST(ThroughputChart, NoRunsGiveTheAxesARunWillFillAndSaySo) {
     const std::unique_ptr<QChart> chart(MakeThroughputChart({}, {}));
-    EXPECT_TRUE(chart->series().isEmpty());
-    EXPECT_EQ(chart->axes().size(), 2);
+    for (const QLineSeries* line : SeriesOf<QLineSeries>(*chart)) {
+        EXPECT_EQ(line->count(), 0);
+    }
+    EXPECT_TRUE(chart->title().contains(QStringLiteral("No runs yet")));
+    auto* chunks = qobject_cast<QCategoryAxis*>(chart->axes(Qt::Horizontal).value(0));
+    ASSERT_NE(chunks, nullptr);
+    EXPECT_EQ(chunks->categoriesLabels().join(QLatin1Char('|')).toStdString(),
+              "1K|2K|4K|8K|16K|32K|64K|128K|256K|512K|1M");
+    const auto* throughput = qobject_cast<QValueAxis*>(chart->axes(Qt::Vertical).value(0));
+    ASSERT_NE(throughput, nullptr);
+    EXPECT_EQ(throughput->max(), 100); // labels 0 to 100, not 0, 1, 1, 2
+}
+
+// Text from a saved run is drawn as the text it is: markup in it is never read (an <img>
+// would be opened and drawn), and every SVG written is well-formed XML.
+TEST(ChartFile, TextFromAFileIsPlainAndTheSvgIsWellFormed) {
+    std::vector<TSavedRun> hostile = TwoRuns();
+    hostile[0].Info.StartTime = "<img src=\"/dev/zero\"> & \x01<b>";
+    const struct {
+        const char* name;
+        std::vector<TSavedRun> runs;
+    } cases[] = {{"two runs", TwoRuns()}, {"hostile", hostile}, {"empty", {}}};
+    for (const auto& c : cases) {
+        const std::unique_ptr<QChart> chart(MakeThroughputChart(c.runs, {}));
+        EXPECT_FALSE(chart->title().contains(QStringLiteral("<img"))) << c.name;
+        const QByteArray svg = RenderChart(*chart, TChartFormat::Svg);
+        QXmlStreamReader xml(svg);
+        while (!xml.atEnd()) {
+            xml.readNext();
+        }
+        EXPECT_FALSE(xml.hasError()) << c.name << ": " << xml.errorString().toStdString();
+    }
 }
 
 TEST(ChartView, APointUnderTheMouseShowsItsRunAndRow) {

@@ -82,7 +82,7 @@ TEST(Report, ARunOfTheCommandLineReadsBack) {
     const results::TSavedRun run = results::LoadSavedRun(dir.Path("run.json"));
     EXPECT_EQ(run.Rows.size(), 22u);
     EXPECT_EQ(run.Info.FileSize, "1M");
-    EXPECT_GT(run.Rows[0].KiBPerSecond, 0);
+    EXPECT_GT(run.Rows[0].KiBPerSecond(), 0);
     const TResult self = Report({dir.Path("run.json"), dir.Path("run.json")});
     EXPECT_NE(self.out.find("(x1.00)"), std::string::npos);
 }
@@ -95,15 +95,16 @@ TEST(Report, AForeignOrDamagedFileIsNamedWithItsField) {
         const char* expected;
     };
     const Case cases[] = {
-        {"notjson.json", "{ nope", ": not JSON"},
-        {"foreign.json", "{\"program\":\"fio\"}", ": the field \"program\" names \"fio\""},
+        {"notjson.json", "{ nope", ": not JSON: it is damaged near byte"},
+        {"foreign.json", "{\"program\":\"fio\"}", ": the field \"method\" is missing"},
+        {"other.json", SavedRun("fio", "1M", 1, 1), ": the field \"program\" is wrong: \"fio\""},
         {"newer.json", SavedRun("orvane-cli", "1M", 1, 1, ",\"schema\":99"),
          ": the field \"schema\" is not one this version reads"},
         {"norate.json",
          "{\"program\":\"orvane\",\"version\":\"0\",\"method\":\"file\",\"file_size\":\"1M\","
          "\"block_size\":\"1\",\"start_time\":\"t\",\"rows\":[{\"pass\":\"write\",\"chunk\":\"1K\"}"
          "]}",
-         ": the field \"rows[0].throughput_kib_per_s\" is missing or of the wrong kind"},
+         ": the field \"rows[0].duration_s\" is missing, and no throughput stands for it"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -172,12 +173,13 @@ TEST(Report, TheChartOfTheRunsIsWrittenAsSvgOrPng) {
 }
 
 TEST(Report, RowsReadBackAsTheRunMadeThemWithTheirRepeats) {
-    results::TRunInfo info;
-    info.Method = "mmio";
-    info.FileSize = "1M";
-    info.BlockSize = "16";
-    info.StartTime = "2026-12-08T10:00:00+00:00";
-    info.Mode.Repeats = 3;
+    results::TSavedRun made;
+    made.Info.Method = "mmio";
+    made.Info.FileSize = "1M";
+    made.Info.BlockSize = "16";
+    made.Info.StartTime = "2026-12-08T10:00:00+00:00";
+    made.Info.Mode.Repeats = 3;
+    made.Info.Outcome = "stopped";
     TResultRow row;
     row.Pass = TResultList::Read;
     row.ChunkLabel = "64K";
@@ -188,32 +190,24 @@ TEST(Report, RowsReadBackAsTheRunMadeThemWithTheirRepeats) {
     row.DurationSamples = {0.004, 0.002, 0.001};
     row.Proof.DeviceBytes = 4096;
     row.Proof.CachedBytesAtStart = 0;
+    made.Rows = {row};
     TTempDir dir;
-    {
-        std::ostringstream json;
-        results::WriteJson(json, info, {}, {row});
-        WriteWholeFile(dir.Path("run.json"), json.str());
-    }
-    const results::TSavedRun made = results::SavedRunOf(info, {}, {row});
-    const results::TSavedRun read = results::LoadSavedRun(dir.Path("run.json"));
-    for (const results::TSavedRun* run : {&made, &read}) {
-        ASSERT_EQ(run->Rows.size(), 1u);
-        const results::TSavedRow& saved = run->Rows[0];
-        EXPECT_EQ(saved.Pass, "read");
-        EXPECT_EQ(saved.ChunkBytes, 65536u);
-        EXPECT_DOUBLE_EQ(saved.KiBPerSecond, 512000);
-        EXPECT_DOUBLE_EQ(saved.MinKiBPerSecond.value_or(0), 256000); // the slowest repeat
-        EXPECT_DOUBLE_EQ(saved.MaxKiBPerSecond.value_or(0), 1024000);
-        EXPECT_EQ(saved.DeviceBytes, 4096u);
-        EXPECT_EQ(saved.CachedBytesAtStart, 0u);
-        EXPECT_EQ(results::RowSummary(saved),
+    // Every column a run writes comes back, from JSON and from CSV alike.
+    for (const auto format : {results::TFormat::Json, results::TFormat::Csv}) {
+        const std::string text = results::ReportText(made, format);
+        WriteWholeFile(dir.Path("run"), text);
+        const results::TSavedRun read = results::LoadSavedRun(dir.Path("run"));
+        ASSERT_EQ(read.Rows.size(), 1u) << text;
+        EXPECT_EQ(results::ReportText(read, format), text);
+        EXPECT_EQ(results::RowSummary(read.Rows[0]),
                   "read 64K: 500.0 MiB/s in 0.002000 s (repeats 250.0 to 1000.0 MiB/s); device "
                   "4 KiB; cached at start 0 bytes");
+        EXPECT_EQ(results::RunLabel(read.Info),
+                  "mmio, block 16, file 1M, median of 3, stopped, 2026-12-08 10:00:00");
     }
-    EXPECT_EQ(results::RunLabel(read.Info),
-              "mmio, block 16, file 1M, median of 3, 2026-12-08 10:00:00");
 
-    // A file of the layout before chunk_bytes names the chunk by its label alone.
+    // A file of the layout before chunk_bytes and durations names the chunk by its label and
+    // gives its throughput.
     WriteWholeFile(dir.Path("odd.json"), SavedRun("orvane", "1M", 1, 1, ""));
     EXPECT_EQ(results::LoadSavedRun(dir.Path("odd.json")).Rows[0].ChunkBytes, 1024u);
     std::string unknown = SavedRun("orvane", "1M", 1, 1, "");
@@ -221,8 +215,8 @@ TEST(Report, RowsReadBackAsTheRunMadeThemWithTheirRepeats) {
     WriteWholeFile(dir.Path("unknown.json"), unknown);
     EXPECT_EQ(Report({dir.Path("unknown.json")}).err,
               "orvane-cli: " + dir.Path("unknown.json") +
-                  ": the field \"rows[0].chunk_bytes\" is missing and the chunk \"3K\" is not a "
-                  "chunk size\n");
+                  ": the field \"rows[0].chunk\" is wrong: \"3K\" is not a chunk size (1K to "
+                  "1M)\n");
 }
 
 } // namespace

@@ -41,7 +41,7 @@ public:
         return true;
     }
 
-    std::string AskResultsFileName() override { return ResultsFileAnswer; }
+    TResultsFileChoice AskResultsFileName() override { return ResultsFileAnswer; }
     std::vector<std::string> AskResultsToAdd(const std::string& directory) override {
         AddDialogDirectories.push_back(directory);
         return AddAnswer;
@@ -62,7 +62,7 @@ public:
     std::vector<std::string> SaveDialogProposals;
     std::string SaveDialogAnswer; // empty: the user cancels
     std::function<void()> DuringSaveDialog;
-    std::string ResultsFileAnswer; // empty: the user cancels
+    TResultsFileChoice ResultsFileAnswer; // an empty name: the user cancels
     std::vector<std::string> AddDialogDirectories;
     std::vector<std::string> AddAnswer; // empty: the user cancels
     std::string ChartFileAnswer;        // empty: the user cancels
