@@ -1,6 +1,7 @@
 // The measuring modes through a recording host: where the settle, flush and drop steps sit
 // against the phases and the clock readings, what each pass proves on a real disk and on
-// tmpfs, repeats with their median and Stop between them, and the modes' failing calls.
+// tmpfs, repeats round the chunk sizes with their median (fixed, stopped or failed in round 2,
+// and until steady), and the modes' failing calls.
 #include "bench/BenchmarkRun.h"
 #include "bench/Scales.h"
 #include "platform/Measuring.h"
