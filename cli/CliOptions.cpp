@@ -67,7 +67,7 @@ std::optional<double> Percent(std::string text) {
 // A CLI11 check: the value passes or the message names the valid ones.
 template <typename TParse> auto Valid(TParse parse, const std::string& valid) {
     return [parse, valid](const std::string& text) {
-        return parse(text) ? std::string() : "expected " + valid + ", not " + EscapeControls(text);
+        return parse(text) ? std::string() : "expected " + valid + ", not " + text;
     };
 }
 
@@ -191,7 +191,8 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         }
         return {
             std::nullopt, 2,
-            std::string("orvane-cli: ") + what + "\nUsage: orvane-cli [--method " +
+            // The message quotes what was typed, which may hold a terminal's control codes.
+            std::string("orvane-cli: ") + EscapeControls(what) + "\nUsage: orvane-cli [--method " +
                 Joined(methodNames, "|") +
                 "] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "

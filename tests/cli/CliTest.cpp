@@ -70,6 +70,10 @@ TEST(Cli, OptionsAndTheirExitCodes) {
         {{"--repeat", "0"}, 2, "Usage:"},
         {{"--repeat", "x"}, 2, "Usage:"},
         {{"--repeat"}, 2, "Usage:"},
+        // What was typed comes back with its control codes escaped.
+        {{"--file-size", "\x1b]0;x\a"}, 2, "--file-size: \\x1b]0;x\\x07 not in"},
+        {{"--repeat", "\x1b[2J"}, 2, "not \\x1b[2J\n"},
+        {{"--method", "file", "\x1b[2J"}, 2, "not expected: \\x1b[2J\n"},
     };
     for (const Case& c : cases) {
         const TResult result = RunCliCapturing(c.arguments);
