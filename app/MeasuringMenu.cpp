@@ -15,6 +15,8 @@ constexpr int RepeatChoices[] = {1, 3, 5};
 const char* const DurableKey = "measuring/durable";
 const char* const ColdKey = "measuring/cold";
 const char* const RepeatsKey = "measuring/repeats";
+// Kept under the repeats' key, so that the choice stays one of them.
+const char* const UntilSteadyValue = "steady";
 
 QAction* Checkable(QMenu* menu, const QString& text, const char* name) {
     QAction* action = menu->addAction(text);
@@ -23,13 +25,15 @@ QAction* Checkable(QMenu* menu, const QString& text, const char* name) {
     return action;
 }
 
-QString Note(bool special, const char* word, int repeats) {
+QString Note(bool special, const char* word, const TMeasuringMode& mode) {
     QStringList parts;
     if (special) {
         parts << QString::fromLatin1(word);
     }
-    if (repeats > 1) {
-        parts << QStringLiteral("median of %1").arg(repeats);
+    if (mode.UntilSteady) {
+        parts << QStringLiteral("median until steady");
+    } else if (mode.Repeats > 1) {
+        parts << QStringLiteral("median of %1").arg(mode.Repeats);
     }
     return parts.isEmpty() ? QString()
                            : QStringLiteral(" (%1)").arg(parts.join(QStringLiteral(", ")));
@@ -54,6 +58,8 @@ TMeasuringMenu::TMeasuringMenu(QWidget* parent) : QObject(parent) {
         Repeats[i]->setData(RepeatChoices[i]);
         group->addAction(Repeats[i]);
     }
+    UntilSteady = Checkable(repeats, QStringLiteral("Until &steady"), "UntilSteady");
+    group->addAction(UntilSteady);
     Load();
     // The standard run is the absence of both modes, so choosing it clears them.
     connect(Standard, &QAction::triggered, this, [this] {
@@ -62,7 +68,7 @@ TMeasuringMenu::TMeasuringMenu(QWidget* parent) : QObject(parent) {
         Show();
         Save();
     });
-    for (QAction* action : {Durable, Cold, Repeats[0], Repeats[1], Repeats[2]}) {
+    for (QAction* action : {Durable, Cold, Repeats[0], Repeats[1], Repeats[2], UntilSteady}) {
         connect(action, &QAction::triggered, this, [this] {
             Show();
             Save();
@@ -79,26 +85,28 @@ TMeasuringMode TMeasuringMenu::Mode() const {
             mode.Repeats = action->data().toInt();
         }
     }
+    mode.UntilSteady = UntilSteady->isChecked();
     return mode;
 }
 
 QString TMeasuringMenu::WriteNote(const TMeasuringMode& mode) {
-    return Note(mode.Durable, "durable", mode.Repeats);
+    return Note(mode.Durable, "durable", mode);
 }
 
 QString TMeasuringMenu::ReadNote(const TMeasuringMode& mode) {
-    return Note(mode.Cold, "cold", mode.Repeats);
+    return Note(mode.Cold, "cold", mode);
 }
 
 void TMeasuringMenu::Load() {
     const QSettings settings;
     Durable->setChecked(settings.value(QString::fromLatin1(DurableKey), false).toBool());
     Cold->setChecked(settings.value(QString::fromLatin1(ColdKey), false).toBool());
-    const int repeats = settings.value(QString::fromLatin1(RepeatsKey), 1).toInt();
-    bool found = false;
+    const QVariant repeats = settings.value(QString::fromLatin1(RepeatsKey), 1);
+    bool found = repeats.toString() == QString::fromLatin1(UntilSteadyValue);
+    UntilSteady->setChecked(found);
     for (QAction* action : Repeats) {
-        found = found || action->data().toInt() == repeats;
-        action->setChecked(action->data().toInt() == repeats);
+        found = found || action->data().toInt() == repeats.toInt();
+        action->setChecked(!UntilSteady->isChecked() && action->data().toInt() == repeats.toInt());
     }
     if (!found) {
         Repeats[0]->setChecked(true); // a value from elsewhere: the standard count
@@ -111,7 +119,9 @@ void TMeasuringMenu::Save() const {
     const TMeasuringMode mode = Mode();
     settings.setValue(QString::fromLatin1(DurableKey), mode.Durable);
     settings.setValue(QString::fromLatin1(ColdKey), mode.Cold);
-    settings.setValue(QString::fromLatin1(RepeatsKey), mode.Repeats);
+    settings.setValue(QString::fromLatin1(RepeatsKey),
+                      mode.UntilSteady ? QVariant(QString::fromLatin1(UntilSteadyValue))
+                                       : QVariant(mode.Repeats));
 }
 
 void TMeasuringMenu::Show() {

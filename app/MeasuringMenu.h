@@ -1,6 +1,6 @@
 // The result lists' context menu: how the next run measures (as it always has, or with
-// durable writes and/or cold reads) and how often each pass is repeated. The choice is
-// remembered between starts; a new user gets the plain run.
+// durable writes and/or cold reads) and how often each pass is repeated (a fixed count or
+// until steady). The choice is remembered between starts; a new user gets the plain run.
 #pragma once
 
 #include "bench/RunHost.h"
@@ -24,7 +24,7 @@ public:
     QMenu* Menu() const { return FMenu; }
 
     // What a list's caption adds for the mode its rows were measured in: "" for the plain
-    // run, else e.g. " (durable, median of 3)".
+    // run, else e.g. " (durable, median of 3)" or " (cold, median until steady)".
     static QString WriteNote(const TMeasuringMode& mode);
     static QString ReadNote(const TMeasuringMode& mode);
 
@@ -32,6 +32,7 @@ public:
     QAction* Durable = nullptr;
     QAction* Cold = nullptr;
     QAction* Repeats[3] = {};
+    QAction* UntilSteady = nullptr; // in the repeats' group: at most 9, within 5 %
 
 private:
     void Load();

@@ -33,6 +33,15 @@ std::int64_t FreeBytesOfCurrentDrive() {
     return static_cast<std::int64_t>(std::min(available.QuadPart, limit));
 }
 
+// The gauge's drawing is the window's cost, not the disk's: it is left out of each pass.
+TPassClock::duration Duration(const TPassTiming& timing) {
+    return timing.End - timing.Start - timing.GaugeTime;
+}
+
+std::size_t Index(TResultList list) {
+    return list == TResultList::Write ? 0 : 1;
+}
+
 } // namespace
 
 TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
@@ -73,6 +82,11 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     FMode = host.MeasuringMode();
     FMode.Repeats = std::max(FMode.Repeats, 1);
     FDevice = platform::BlockDeviceOf(FTestDir);
+    TRepeatPlan plan(ChunkSizes.size(), FMode);
+    for (auto& samples : FSamples) {
+        samples.assign(ChunkSizes.size(), {});
+    }
+    FChunkLabels.assign(ChunkSizes.size(), {});
 
     host.Lock();
     std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
@@ -80,17 +94,17 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
                                                  static_cast<std::uint32_t>(FBlockSize)));
     host.ClearResults();
     try {
-        for (std::size_t counter = 0; counter < ChunkSizes.size(); ++counter) {
-            FWriteSamples.clear();
-            FReadSamples.clear();
-            // Each repeat is a whole iteration with a file of its own, so that no repeat
-            // inherits the previous one's file, blocks or cache.
-            for (int repeat = 1; repeat <= FMode.Repeats; ++repeat) {
-                RunIteration(host, static_cast<int>(counter), ChunkSizes[counter],
-                             repeat == FMode.Repeats);
-            }
+        // Each repeat is a whole iteration with a file of its own, so that no repeat inherits
+        // the previous one's file, blocks or cache.
+        for (std::optional<std::size_t> counter = plan.Next(); counter && !stop;
+             counter = plan.Next()) {
+            RunIteration(host, plan, *counter);
         }
+        // A stop ends the rounds early: what each chunk size measured so far stands.
+        AddRows(host, plan, true);
     } catch (const std::exception& error) {
+        // So do the passes measured before an error.
+        AddRows(host, plan, true);
         // What failed in the clean-up after it goes with it, not in its place.
         std::string text = error.what();
         for (const std::string& later : TakeSecondaryErrors()) {
@@ -106,11 +120,12 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     return stop ? TRunOutcome::Stopped : TRunOutcome::Completed;
 }
 
-void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunkSize, bool last) {
+void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t counter) {
     const bool& stop = host.StopFlag();
     if (stop) {
         return; // skipped whole: no clean-up, the chunk bar stays
     }
+    const std::int32_t chunkSize = ChunkSizes[counter];
     TCreatedFile testFile(FTestFileName);
     TIteration it{host,       FTestFileName, static_cast<std::uint32_t>(host.FileSize()),
                   FBlockSize, chunkSize,     BlockBuffer};
@@ -130,7 +145,8 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         return testFile.Release();
     };
     try {
-        host.SetPosition(TScale::Chunks, counter);
+        host.SetPosition(TScale::Chunks, static_cast<int>(counter));
+        FChunkLabels[counter] = host.ChunkLabel();
         ops = &MethodOps(host.AccessMethod());
         state = ops->NewState();
         testFile.Create();
@@ -164,10 +180,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            FWriteSamples.push_back({write, writeProbe.Proof()});
-            if (last) {
-                AddRow(host, TResultList::Write, chunkSize, FWriteSamples);
-            }
+            Keep(host, plan, counter, TResultList::Write, {write, writeProbe.Proof()});
         }
 
         host.SetGaugeProgress(0);
@@ -191,10 +204,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            FReadSamples.push_back({read, readProbe.Proof()});
-            if (last) {
-                AddRow(host, TResultList::Read, chunkSize, FReadSamples);
-            }
+            Keep(host, plan, counter, TResultList::Read, {read, readProbe.Proof()});
         }
         host.SetPhaseColour(TPhaseColour::Idle);
         host.ProcessMessages();
@@ -235,16 +245,29 @@ void TBenchmarkRun::DropFromCache(TRunHost& host) {
     }
 }
 
-void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, std::int32_t chunkSize,
-                           const std::vector<TSample>& samples) {
+void TBenchmarkRun::Keep(TRunHost& host, TRepeatPlan& plan, std::size_t counter, TResultList list,
+                         const TSample& sample) {
+    FSamples[Index(list)][counter].push_back(sample);
+    plan.Record(counter, list, std::chrono::duration<double>(Duration(sample.Timing)).count());
+    AddRows(host, plan, false);
+}
+
+void TBenchmarkRun::AddRows(TRunHost& host, TRepeatPlan& plan, bool rest) {
+    for (const TResultList list : {TResultList::Write, TResultList::Read}) {
+        for (const std::size_t counter : rest ? plan.TakeRest(list) : plan.TakeComplete(list)) {
+            AddRow(host, plan, list, counter);
+        }
+    }
+}
+
+void TBenchmarkRun::AddRow(TRunHost& host, const TRepeatPlan& plan, TResultList list,
+                           std::size_t counter) {
+    const std::vector<TSample>& samples = FSamples[Index(list)][counter];
     // The median duration; with an even count the mean of the middle two. The proof is
     // that of the middle (lower middle) pass.
     std::vector<std::size_t> order(samples.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
-    // The gauge's drawing is the window's cost, not the disk's: it is left out of each pass.
-    const auto duration = [&](std::size_t i) {
-        return samples[i].Timing.End - samples[i].Timing.Start - samples[i].Timing.GaugeTime;
-    };
+    const auto duration = [&](std::size_t i) { return Duration(samples[i].Timing); };
     std::sort(order.begin(), order.end(),
               [&](std::size_t a, std::size_t b) { return duration(a) < duration(b); });
     const std::size_t middle = (order.size() - 1) / 2;
@@ -257,12 +280,12 @@ void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, std::int32_t chunkS
 
     TResultRow row;
     row.Proof = median.Proof;
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-        row.DurationSamples.push_back(std::chrono::duration<double>(duration(i)).count());
-    }
+    // The plan's copy of the durations is the one its steadiness was judged on.
+    row.DurationSamples = plan.Samples(counter, list);
+    row.Steady = plan.Steady(counter, list);
     row.Pass = list;
-    row.ChunkLabel = host.ChunkLabel();
-    row.ChunkBytes = static_cast<std::uint32_t>(chunkSize);
+    row.ChunkLabel = FChunkLabels[counter];
+    row.ChunkBytes = static_cast<std::uint32_t>(ChunkSizes[counter]);
     row.BlockBytes = static_cast<std::uint32_t>(FBlockSize);
     row.FileBytes = static_cast<std::uint32_t>(host.FileSize());
     row.Start = timing.Start;

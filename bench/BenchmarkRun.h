@@ -1,8 +1,10 @@
 // One press of "Go!": the test file chosen and checked, the controls locked, one iteration
-// per chunk size with its preparatory, write and read passes, rows, clean-up, unlock.
+// per chunk size (or several, round after round, as the repeat plan says) with its
+// preparatory, write and read passes, rows, clean-up, unlock.
 #pragma once
 
 #include "bench/Methods.h"
+#include "bench/RepeatPlan.h"
 #include "bench/RunHost.h"
 
 #include <cstdint>
@@ -41,12 +43,15 @@ private:
         TPassProof Proof;
     };
 
-    // `last`: the chunk size's last repeat, which adds its rows.
-    void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize, bool last);
+    void RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t counter);
     void Settle(TRunHost& host, const char* pass);
     void DropFromCache(TRunHost& host);
-    void AddRow(TRunHost& host, TResultList list, std::int32_t chunkSize,
-                const std::vector<TSample>& samples);
+    // Keeps a pass's sample and adds the rows it completes.
+    void Keep(TRunHost& host, TRepeatPlan& plan, std::size_t counter, TResultList list,
+              const TSample& sample);
+    // The plan's complete rows, or after a stop or failure every row with a sample.
+    void AddRows(TRunHost& host, TRepeatPlan& plan, bool rest);
+    void AddRow(TRunHost& host, const TRepeatPlan& plan, TResultList list, std::size_t counter);
 
     std::string FTestFileName;
     std::string FTestDir;
@@ -54,8 +59,9 @@ private:
     std::int32_t FBlockSize = 0;
     TMeasuringMode FMode;
     std::string FDevice; // whose counters prove a pass; empty: none
-    std::vector<TSample> FWriteSamples;
-    std::vector<TSample> FReadSamples;
+    // By TResultList, then by chunk size: every sample kept, in the order run.
+    std::vector<std::vector<TSample>> FSamples[2];
+    std::vector<std::string> FChunkLabels; // as the host named each chunk size
     alignas(64) std::uint8_t BlockBuffer[256] = {};
 };
 

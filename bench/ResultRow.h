@@ -39,6 +39,9 @@ struct TResultRow {
     TPassProof Proof;
     // Every repeat's duration in seconds, in the order run; End - Start is their median.
     std::vector<double> DurationSamples;
+    // Whether the samples' median interval came within the run's target; none when the run
+    // repeated a fixed number of times.
+    std::optional<bool> Steady;
 
     std::chrono::nanoseconds Elapsed() const { return End - Start; }
     double ElapsedSeconds() const { return std::chrono::duration<double>(Elapsed()).count(); }

@@ -22,6 +22,11 @@ struct TMeasuringMode {
     bool Durable = false; // a write pass ends when its data is on the device
     bool Cold = false;    // a read pass starts with the file out of the page cache
     int Repeats = 1;      // passes per chunk size; the row gives the median
+    // Instead of a fixed count: every chunk size is repeated (at least three times, at most
+    // MaxRepeats) until the median interval of both its rows is within TargetPercent.
+    bool UntilSteady = false;
+    int MaxRepeats = 9;
+    double TargetPercent = 5;
 };
 
 // The steps a measuring mode adds to an iteration, as the host is told of them.

@@ -99,8 +99,11 @@ void TCliHost::ReportFailure(const std::exception& error) {
 
 void TCliHost::Lock() {
     if (FProgress) {
+        // Until steady, a chunk size may settle before its last possible pass.
+        const TMeasuringMode& mode = FOptions.Mode;
         FProgressLine.Start(static_cast<int>(2 * ChunkSizes.size()) *
-                            std::max(FOptions.Mode.Repeats, 1));
+                                std::max(mode.UntilSteady ? mode.MaxRepeats : mode.Repeats, 1),
+                            mode.UntilSteady);
     }
 }
 

@@ -3,10 +3,13 @@
 
 #include "bench/Methods.h"
 #include "bench/Scales.h"
+#include "bench/ShownText.h"
 #include "charts/ChartExport.h"
 #include "orvane/Version.h"
 
 #include <algorithm>
+#include <charconv>
+#include <optional>
 
 #include <CLI/CLI.hpp>
 #include <map>
@@ -29,6 +32,45 @@ std::vector<std::string> Labels(std::span<const std::string_view> labels) {
     return {labels.begin(), labels.end()};
 }
 
+constexpr int MostRepeats = 1000;
+constexpr std::string_view AutoRepeat = "auto";
+const std::string RepeatValues = "N from 1 to " + std::to_string(MostRepeats) + " or auto";
+const std::string MaxRepeatsValues = "N from 3 to " + std::to_string(MostRepeats);
+const std::string TargetValues = "a percentage above 0 and at most 100, such as 5 or 2.5";
+const char* const SteadyOnlyText = "applies only with --repeat auto";
+
+// The whole text as a whole number within the bounds.
+std::optional<int> Count(const std::string& text, int low, int high) {
+    int value = 0;
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || last != end || value < low || value > high) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// "5", "2.5" or "5%": a share of the median, above 0 and at most 100 per cent.
+std::optional<double> Percent(std::string text) {
+    if (!text.empty() && text.back() == '%') {
+        text.pop_back();
+    }
+    double value = 0;
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || last != end || !(value > 0 && value <= 100)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A CLI11 check: the value passes or the message names the valid ones.
+template <typename TParse> auto Valid(TParse parse, const std::string& valid) {
+    return [parse, valid](const std::string& text) {
+        return parse(text) ? std::string() : "expected " + valid + ", not " + text;
+    };
+}
+
 } // namespace
 
 TParseResult ParseOptions(const std::vector<std::string>& arguments) {
@@ -41,6 +83,9 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
     std::string fileSize = "256M";
     std::string blockSize = "256";
     std::string format = "table";
+    std::string repeat = "1";
+    std::string maxRepeatsText;
+    std::string targetText;
     std::vector<std::string> methodNames;
     for (const TMethodOps* ops : Methods()) {
         methodNames.emplace_back(ops->CliName);
@@ -66,10 +111,29 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                  "timed interval)");
     app.add_flag("--cold", options.Mode.Cold,
                  "drop the test file from the page cache before each read pass");
-    app.add_option("--repeat", options.Mode.Repeats,
-                   "run every chunk size N times and report the median (default 1)")
-        ->type_name("N")
-        ->check(CLI::Range(1, 1000));
+    app.add_option("--repeat", repeat,
+                   "run every chunk size N times and report the median (default 1); auto: "
+                   "repeat each until its median's confidence interval is within --target")
+        ->type_name("N|auto")
+        ->check(Valid(
+                    [](const std::string& text) {
+                        return text == AutoRepeat || Count(text, 1, MostRepeats).has_value();
+                    },
+                    RepeatValues),
+                "");
+    auto* maxRepeats =
+        app.add_option("--max-repeats", maxRepeatsText,
+                       "with --repeat auto: the most passes of a chunk size (default 9)")
+            ->type_name("N")
+            ->check(Valid([](const std::string& text) { return Count(text, 3, MostRepeats); },
+                          MaxRepeatsValues),
+                    "");
+    auto* target =
+        app.add_option("--target", targetText,
+                       "with --repeat auto: the interval's half-width that counts as steady, "
+                       "in per cent of the median (default 5)")
+            ->type_name("P")
+            ->check(Valid(Percent, TargetValues), "");
     app.add_flag("--no-history", options.NoHistory,
                  "don't keep this run in the history (~/.local/share/orvane/runs)");
     app.add_option("--clean", options.Clean,
@@ -105,6 +169,11 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         if (app.count("--clean") > 0 && options.Clean.empty()) {
             throw CLI::ValidationError("--clean", "an empty directory name names no directory");
         }
+        for (const CLI::Option* steadyOnly : {maxRepeats, target}) {
+            if (steadyOnly->count() > 0 && repeat != AutoRepeat) {
+                throw CLI::ValidationError(steadyOnly->get_name(), SteadyOnlyText);
+            }
+        }
     } catch (const CLI::CallForHelp&) {
         return {std::nullopt, 0, app.help()};
     } catch (const CLI::CallForVersion&) {
@@ -122,11 +191,13 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         }
         return {
             std::nullopt, 2,
-            std::string("orvane-cli: ") + what + "\nUsage: orvane-cli [--method " +
+            // The message quotes what was typed, which may hold a terminal's control codes.
+            std::string("orvane-cli: ") + EscapeControls(what) + "\nUsage: orvane-cli [--method " +
                 Joined(methodNames, "|") +
                 "] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
-                "[--durable] [--cold] [--repeat N] [--dir DIR | --file PATH] "
+                "[--durable] [--cold] [--repeat N|auto [--max-repeats N] [--target P]] "
+                "[--dir DIR | --file PATH] "
                 "[--format table|csv|json] [--output FILE] [--no-history] | --clean DIR | "
                 "report FILE... [--format table|csv|json] [--output FILE] [--chart "
                 "FILE.svg|FILE.png] [--log-scale]\n"};
@@ -137,6 +208,15 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         std::find(methodNames.begin(), methodNames.end(), method) - methodNames.begin());
     options.Format = formats.at(format);
     options.Report = report->parsed();
+    if (repeat == AutoRepeat) {
+        options.Mode.UntilSteady = true;
+        options.Mode.MaxRepeats = maxRepeatsText.empty() ? options.Mode.MaxRepeats
+                                                         : *Count(maxRepeatsText, 3, MostRepeats);
+        options.Mode.TargetPercent =
+            targetText.empty() ? options.Mode.TargetPercent : *Percent(targetText);
+    } else {
+        options.Mode.Repeats = *Count(repeat, 1, MostRepeats);
+    }
     options.FileSizePosition = *ScalePositionOfLabel(FileSizeLabels, fileSize);
     options.BlockSizePosition = *ScalePositionOfLabel(BlockSizeLabels, blockSize);
     return {options, 0, ""};

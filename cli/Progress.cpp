@@ -28,8 +28,9 @@ std::string FormatClock(double seconds) {
 TProgressLine::TProgressLine(std::ostream& out, TClock clock)
     : FOut(out), FClock(std::move(clock)) {}
 
-void TProgressLine::Start(int totalPasses) {
+void TProgressLine::Start(int totalPasses, bool atMost) {
     FTotal = totalPasses;
+    FAtMost = atMost;
     FPass = 0;
     FStart = FClock();
 }
@@ -56,13 +57,14 @@ void TProgressLine::Clear() {
 
 std::string TProgressLine::Text() const {
     const double elapsed = std::chrono::duration<double>(FClock() - FStart).count();
-    std::string text = "pass " + std::to_string(FPass) + " of " + std::to_string(FTotal) + ": " +
-                       FChunk + " " + FKind + " " + std::to_string(FPercent) + "%, " +
-                       FormatClock(elapsed) + " so far";
+    std::string text = "pass " + std::to_string(FPass) + (FAtMost ? " of at most " : " of ") +
+                       std::to_string(FTotal) + ": " + FChunk + " " + FKind + " " +
+                       std::to_string(FPercent) + "%, " + FormatClock(elapsed) + " so far";
     // The passes done (the current one by its share) give the time a pass takes.
     const double done = (FPass - 1) + FPercent / 100.0;
     if (FPass > 1 && done > 0) {
-        text += ", about " + FormatClock(elapsed / done * (FTotal - done)) + " left";
+        text += (FAtMost ? ", at most about " : ", about ") +
+                FormatClock(elapsed / done * (FTotal - done)) + " left";
     }
     return text;
 }

@@ -1,6 +1,6 @@
-// The progress line on a terminal: which pass of how many, the pass's percentage, the time
-// so far and an estimate of the time left from the passes done. Redrawn in place at most
-// ten times a second.
+// The progress line on a terminal: which pass of how many (or of at most how many), the
+// pass's percentage, the time so far and an estimate of the time left from the passes done.
+// Redrawn in place at most ten times a second.
 #pragma once
 
 #include "bench/Clock.h"
@@ -18,7 +18,8 @@ public:
     explicit TProgressLine(
         std::ostream& out, TClock clock = [] { return TPassClock::now(); });
 
-    void Start(int totalPasses);
+    // `atMost`: the run may end before `totalPasses`.
+    void Start(int totalPasses, bool atMost = false);
     void PassBegins(const std::string& chunkLabel, const char* pass);
     void Percent(int percent);
     // Removes the line.
@@ -36,6 +37,7 @@ private:
     TPassClock::time_point FLastDraw{};
     bool FDrawn = false;
     int FTotal = 0;
+    bool FAtMost = false;
     int FPass = 0; // 1-based, 0 before the first pass
     int FPercent = 0;
     std::string FChunk;

@@ -89,7 +89,7 @@ TEST_F(ChartWindowTest, TheLastRunWithSavedResultsAddedScaledAndExported) {
     Dialogs.ChartFileAnswer = Dir.Path("chart.txt");
     chart->ExportButton->click();
     EXPECT_FALSE(testing::Exists(Dir.Path("chart.txt")));
-    ASSERT_EQ(Dialogs.Messages.size(), 2u);
+    ASSERT_EQ(Dialogs.Messages.size(), 2u) << Dialogs.Messages.back().text;
     EXPECT_NE(Dialogs.Messages[1].text.find("as .png or .svg"), std::string::npos);
     // A folder that can't be written: a message, and nothing else changes.
     ::mkdir(Dir.Path("locked").c_str(), 0500);

@@ -68,6 +68,21 @@ TEST_F(MeasuringMenuTest, ANewUserGetsThePlainRunAndAChoiceIsRemembered) {
         EXPECT_TRUE(action->isSeparator() || !action->text().isEmpty());
     }
     EXPECT_EQ(again.Measuring()->Menu()->accessibleName(), QStringLiteral("Measuring mode"));
+
+    // Until steady is one of the repeats, and is remembered as one.
+    again.Measuring()->UntilSteady->trigger();
+    EXPECT_FALSE(again.Measuring()->Repeats[1]->isChecked());
+    TMainForm third{Dialogs, Priorities};
+    EXPECT_TRUE(third.Measuring()->UntilSteady->isChecked());
+    for (QAction* count : third.Measuring()->Repeats) {
+        EXPECT_FALSE(count->isChecked());
+    }
+    const TMeasuringMode steady = third.MeasuringMode();
+    EXPECT_TRUE(steady.UntilSteady);
+    EXPECT_EQ(steady.MaxRepeats, 9);
+    EXPECT_EQ(steady.TargetPercent, 5);
+    third.Measuring()->Repeats[0]->trigger();
+    EXPECT_FALSE(third.MeasuringMode().UntilSteady);
 }
 
 TEST_F(MeasuringMenuTest, ARightClickOrTheMenuKeyOpensItOnBothLists) {
@@ -114,6 +129,23 @@ TEST_F(MeasuringMenuTest, TheCaptionsSayHowTheRowsShownWereMeasured) {
     EXPECT_EQ(form.WListLabel->text(), QStringLiteral("Write (durable)"));
     form.Measuring()->Repeats[1]->trigger();
     EXPECT_EQ(TMeasuringMenu::WriteNote(form.MeasuringMode()), QStringLiteral(" (median of 3)"));
+
+    // Until steady, with both modes: the longest captions, each within its list's width.
+    form.Measuring()->Durable->trigger();
+    form.Measuring()->Cold->trigger();
+    form.Measuring()->UntilSteady->trigger();
+    form.GoBitBtn->click();
+    EXPECT_TRUE(Dialogs.Exceptions.empty());
+    EXPECT_EQ(form.WListLabel->text(), QStringLiteral("Write (durable, median until steady)"));
+    EXPECT_EQ(form.RListLabel->text(), QStringLiteral("Read (cold, median until steady)"));
+    for (const auto& [label, list] : {std::pair{form.WListLabel, form.WriteListView},
+                                      std::pair{form.RListLabel, form.ReadListView}}) {
+        EXPECT_GE(label->width(), label->sizeHint().width());
+        EXPECT_LE(label->geometry().right(), list->geometry().right());
+    }
+    EXPECT_EQ(form.ReadListView->topLevelItemCount(), 11);
+
+    form.Measuring()->Standard->trigger();
     form.Measuring()->Repeats[0]->trigger();
     // The plain run: the captions and their boxes as the window always had them.
     form.GoBitBtn->click();

@@ -1,6 +1,7 @@
 // The measuring modes through a recording host: where the settle, flush and drop steps sit
 // against the phases and the clock readings, what each pass proves on a real disk and on
-// tmpfs, repeats with their median and Stop between them, and the modes' failing calls.
+// tmpfs, repeats round the chunk sizes with their median (fixed, stopped or failed in round 2,
+// and until steady), and the modes' failing calls.
 #include "bench/BenchmarkRun.h"
 #include "bench/Scales.h"
 #include "platform/Measuring.h"
@@ -242,34 +243,107 @@ TEST_F(MeasuringModesTest, RepeatsReportTheMedianOfTheirSamples) {
     }
 }
 
-TEST_F(MeasuringModesTest, StopBetweenRepeatsKeepsOnlyWholeChunkSizes) {
-    struct Case {
-        int idleToStopAt; // the nth end of an iteration
-        std::size_t rows;
+TEST_F(MeasuringModesTest, RepeatsGoRoundTheChunkSizesAndAStopKeepsWhatWasMeasured) {
+    std::vector<std::string> allChunks(ChunkSizeLabels.begin(), ChunkSizeLabels.end());
+    const auto rounds = [&](int whole, std::size_t more) {
+        std::vector<std::string> order;
+        for (int r = 0; r < whole; ++r) {
+            order.insert(order.end(), allChunks.begin(), allChunks.end());
+        }
+        order.insert(order.end(), allChunks.begin(),
+                     allChunks.begin() + static_cast<std::ptrdiff_t>(more));
+        return order;
     };
-    // Three repeats a chunk size: the 2nd end is inside the first chunk size, the 4th inside
-    // the second.
-    const Case cases[] = {{2, 0}, {3, 1}, {4, 1}};
+    struct Case {
+        const char* what;
+        int repeats;
+        int idleToStopAt;       // 0: no stop
+        unsigned failingSettle; // durable writes, this settle failing; 0: none
+        TRunOutcome outcome;
+        std::vector<std::string> iterations;
+        std::size_t repeatedRows; // these first rows have two samples, the rest one
+    };
+    const Case cases[] = {
+        {"two rounds", 2, 0, 0, TRunOutcome::Completed, rounds(2, 0), 11},
+        // The 14th end of an iteration: the third chunk size of round 2.
+        {"stopped in round 2", 3, 14, 0, TRunOutcome::Stopped, rounds(1, 3), 3},
+        // Two settles an iteration: the 23rd is the first of round 2.
+        {"failed in round 2", 3, 0, 23, TRunOutcome::Failed, rounds(1, 1), 0},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.idleToStopAt);
+        SCOPED_TRACE(c.what);
         TRecordingHost host;
         host.Answer = Host.Answer;
-        host.Mode = {true, true, 3};
+        host.Mode.Repeats = c.repeats;
+        host.Mode.Durable = c.failingSettle != 0;
+        TFaultInjector seam;
+        if (c.failingSettle != 0) {
+            seam.FailNth(TOsCall::Syncfs, c.failingSettle, EIO);
+        }
+        std::vector<std::string> iterations;
+        std::size_t rowsInFirstRound = 0;
         int idles = 0;
         host.Hook = [&](const std::string& e) {
-            if (e == "colour idle" && ++idles == c.idleToStopAt) {
+            if (e == "colour prepare") {
+                iterations.push_back(host.Label);
+            } else if (e.rfind("row", 0) == 0 && iterations.size() <= 11) {
+                ++rowsInFirstRound;
+            } else if (e == "colour idle" && ++idles == c.idleToStopAt) {
                 host.Stop = true;
             }
         };
-        EXPECT_EQ(Run.Execute(host), TRunOutcome::Stopped);
-        EXPECT_EQ(host.WriteRows.size(), c.rows);
-        EXPECT_EQ(host.ReadRows.size(), c.rows);
-        // No iteration starts after the stop, and the stopped one cleaned up.
-        EXPECT_EQ(std::count(host.Events.begin(), host.Events.end(), "colour prepare"),
-                  c.idleToStopAt);
+        EXPECT_EQ(Run.Execute(host), c.outcome);
+        EXPECT_EQ(iterations, c.iterations);
+        // Until the last round no row is done, unless a stop ends the rounds.
+        EXPECT_EQ(rowsInFirstRound, 0u);
+        for (const std::vector<TResultRow>* rows : {&host.WriteRows, &host.ReadRows}) {
+            ASSERT_EQ(rows->size(), 11u);
+            for (std::size_t i = 0; i < rows->size(); ++i) {
+                const TResultRow& row = (*rows)[i];
+                SCOPED_TRACE(RowCaption(row));
+                EXPECT_EQ(row.ChunkLabel, ChunkSizeLabels[i]); // in chunk order
+                EXPECT_EQ(row.ChunkBytes, static_cast<std::uint32_t>(ChunkSizes[i]));
+                EXPECT_EQ(row.DurationSamples.size(), i < c.repeatedRows ? 2u : 1u);
+                EXPECT_FALSE(row.Steady.has_value()); // a fixed count aims at no target
+            }
+        }
         EXPECT_EQ(host.Events.back(), "unlock");
         EXPECT_FALSE(Exists(host.Answer));
     }
+}
+
+TEST_F(MeasuringModesTest, UntilSteadyRunsThreeWholeRoundsThenOnlyWhatIsNotSteady) {
+    Host.Mode.UntilSteady = true;
+    Host.Mode.MaxRepeats = 4;
+    Host.Mode.TargetPercent = 50;
+    std::vector<std::size_t> iterations;
+    Host.Hook = [&](const std::string& e) {
+        if (e == "colour prepare") {
+            iterations.push_back(static_cast<std::size_t>(Host.Positions[2]));
+        }
+    };
+    ASSERT_EQ(Run.Execute(Host), TRunOutcome::Completed);
+    ASSERT_GE(iterations.size(), 33u);
+    ASSERT_LE(iterations.size(), 44u);
+    for (std::size_t i = 0; i < 33; ++i) {
+        EXPECT_EQ(iterations[i], i % 11);
+    }
+    // The fourth round: in chunk order, only chunk sizes with a row that is not steady.
+    std::vector<std::size_t> unsteady;
+    for (std::size_t i = 0; i < 11; ++i) {
+        const TResultRow& write = Host.WriteRows.at(i);
+        const TResultRow& read = Host.ReadRows.at(i);
+        ASSERT_TRUE(write.Steady.has_value() && read.Steady.has_value());
+        const std::size_t runs = write.DurationSamples.size();
+        EXPECT_EQ(read.DurationSamples.size(), runs);
+        if (runs == 4) {
+            unsteady.push_back(i);
+        } else {
+            EXPECT_EQ(runs, 3u);
+            EXPECT_TRUE(*write.Steady && *read.Steady) << i;
+        }
+    }
+    EXPECT_EQ(std::vector<std::size_t>(iterations.begin() + 33, iterations.end()), unsteady);
 }
 
 TEST_F(MeasuringModesTest, AFailingStepIsAnErrorOfItsPassWithNoRow) {

@@ -1,6 +1,7 @@
 // orvane-cli in-process: options and exit codes, the three formats, a run of each method,
 // errors as the window words them, and Ctrl-C (once: stop and report; twice: end now).
 #include "cli/CliApp.h"
+#include "cli/CliOptions.h"
 #include "orvane/Version.h"
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
@@ -69,12 +70,66 @@ TEST(Cli, OptionsAndTheirExitCodes) {
         {{"--repeat", "0"}, 2, "Usage:"},
         {{"--repeat", "x"}, 2, "Usage:"},
         {{"--repeat"}, 2, "Usage:"},
+        // What was typed comes back with its control codes escaped.
+        {{"--file-size", "\x1b]0;x\a"}, 2, "--file-size: \\x1b]0;x\\x07 not in"},
+        {{"--repeat", "\x1b[2J"}, 2, "not \\x1b[2J\n"},
+        {{"--method", "file", "\x1b[2J"}, 2, "not expected: \\x1b[2J\n"},
     };
     for (const Case& c : cases) {
         const TResult result = RunCliCapturing(c.arguments);
         EXPECT_EQ(result.code, c.code) << c.arguments.front();
         EXPECT_NE((c.code == 0 ? result.out : result.err).find(c.expected), std::string::npos)
             << c.arguments.front() << ": " << result.out << result.err;
+    }
+}
+
+TEST(Cli, RepeatsAFixedCountOrUntilSteadyWithinBounds) {
+    struct Case {
+        std::vector<std::string> arguments;
+        int code;
+        std::string message; // for a usage error: in it
+        int repeats = 1;
+        bool untilSteady = false;
+        int maxRepeats = 9;
+        double targetPercent = 5;
+    };
+    const Case cases[] = {
+        {{}, 0, ""},
+        {{"--repeat", "7"}, 0, "", 7},
+        {{"--repeat", "auto"}, 0, "", 1, true},
+        {{"--repeat", "auto", "--max-repeats", "20", "--target", "2.5"}, 0, "", 1, true, 20, 2.5},
+        {{"--target", "10%", "--repeat", "auto"}, 0, "", 1, true, 9, 10},
+        {{"--repeat", "1001"}, 2, "--repeat: expected N from 1 to 1000 or auto, not 1001"},
+        {{"--repeat", "Auto"}, 2, "N from 1 to 1000 or auto"},
+        {{"--repeat", "auto", "--max-repeats", "2"}, 2, "--max-repeats: expected N from 3 to 1000"},
+        {{"--repeat", "auto", "--target", "0"}, 2, "a percentage above 0 and at most 100"},
+        {{"--repeat", "auto", "--target", "101"}, 2, "a percentage above 0 and at most 100"},
+        {{"--repeat", "auto", "--target", "nan"}, 2, "a percentage above 0 and at most 100"},
+        // Bounds of a steadiness that no fixed count looks for.
+        {{"--target", "5"}, 2, "--target: applies only with --repeat auto"},
+        {{"--repeat", "3", "--max-repeats", "5"}, 2, "--max-repeats: applies only with --repeat"},
+    };
+    for (const Case& c : cases) {
+        std::string line;
+        for (const std::string& argument : c.arguments) {
+            line += argument + " ";
+        }
+        SCOPED_TRACE(line);
+        const TParseResult parsed = ParseOptions(c.arguments);
+        EXPECT_EQ(parsed.ExitCode, c.code);
+        if (c.code != 0) {
+            EXPECT_FALSE(parsed.Options.has_value());
+            EXPECT_NE(parsed.Message.find(c.message), std::string::npos) << parsed.Message;
+            EXPECT_NE(parsed.Message.find("[--repeat N|auto [--max-repeats N] [--target P]]"),
+                      std::string::npos);
+            continue;
+        }
+        ASSERT_TRUE(parsed.Options.has_value()) << parsed.Message;
+        const TMeasuringMode& mode = parsed.Options->Mode;
+        EXPECT_EQ(mode.Repeats, c.repeats);
+        EXPECT_EQ(mode.UntilSteady, c.untilSteady);
+        EXPECT_EQ(mode.MaxRepeats, c.maxRepeats);
+        EXPECT_EQ(mode.TargetPercent, c.targetPercent);
     }
 }
 

@@ -40,6 +40,14 @@ TEST(Progress, CountsPassesAndEstimatesTheTimeLeft) {
 
     line.Clear();
     EXPECT_EQ(out.str().substr(out.str().size() - 4), "\r\033[K");
+
+    // Until steady, the count is the most the run can take, and so is the estimate.
+    now = TPassClock::time_point{};
+    line.Start(4, true);
+    line.PassBegins("1K", "write");
+    now += milliseconds(2000);
+    line.PassBegins("1K", "read");
+    EXPECT_EQ(line.Text(), "pass 2 of at most 4: 1K read 0%, 0:02 so far, at most about 0:06 left");
 }
 
 TEST(Progress, ClockTexts) {
@@ -77,6 +85,13 @@ TEST(Progress, ARunShowsItOnlyWhenAskedAndClearsItAfterwards) {
         }
         EXPECT_GE(last, 1);
     }
+    // Until steady: 22 passes, each at most nine times.
+    std::ostringstream out, err;
+    ASSERT_EQ(RunCli({"--dir", dir.Dir(), "--file-size", "1M", "--repeat", "auto"}, out, err, true,
+                     hooks),
+              0)
+        << err.str();
+    EXPECT_NE(err.str().find("pass 1 of at most 198: 1K write"), std::string::npos) << err.str();
 }
 
 } // namespace
