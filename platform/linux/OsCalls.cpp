@@ -6,6 +6,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
@@ -87,6 +88,7 @@ using ::nanosleep;
 using ::opendir;
 using ::read;
 using ::readdir;
+using ::realpath;
 using ::stat;
 using ::statvfs;
 using ::unlink;
