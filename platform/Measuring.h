@@ -76,7 +76,7 @@ inline TStepResult DropFromPageCache(const std::string&) {
 inline std::optional<std::uint64_t> CachedBytes(const std::string&) {
     return std::nullopt;
 }
-inline std::string BlockDeviceOf(const std::string&, const std::string& = "/") {
+inline std::string BlockDeviceOf(const std::string&, const std::string&) {
     return {};
 }
 inline std::optional<TDeviceCounters> ReadDeviceCounters(const std::string&) {
