@@ -176,7 +176,11 @@ std::vector<std::string> DevicesBelow(const std::string& base) {
         if (!IsPlainName(name)) {
             continue;
         }
-        const std::string number = ReadAttribute(base + "/slaves/" + name + "/dev");
+        std::string path = base;
+        path += "/slaves/";
+        path += name;
+        path += "/dev";
+        const std::string number = ReadAttribute(path);
         if (IsDeviceNumber(number)) {
             below.push_back(number);
         }
