@@ -35,8 +35,9 @@ TStepResult DropFromPageCache(const std::string& path);
 std::optional<std::uint64_t> CachedBytes(const std::string& path);
 
 // The block device whose counters cover the file system holding `path`, as "MAJ:MIN";
-// empty where there is no single device (tmpfs, overlay, network file systems).
-std::string BlockDeviceOf(const std::string& path);
+// empty where there is no single device (tmpfs, overlay, network file systems). /sys is
+// read under `root`, a scratch tree in tests.
+std::string BlockDeviceOf(const std::string& path, const std::string& root = "/");
 
 struct TDeviceCounters {
     std::uint64_t ReadBytes = 0;
@@ -75,7 +76,7 @@ inline TStepResult DropFromPageCache(const std::string&) {
 inline std::optional<std::uint64_t> CachedBytes(const std::string&) {
     return std::nullopt;
 }
-inline std::string BlockDeviceOf(const std::string&) {
+inline std::string BlockDeviceOf(const std::string&, const std::string&) {
     return {};
 }
 inline std::optional<TDeviceCounters> ReadDeviceCounters(const std::string&) {

@@ -43,6 +43,7 @@ namespace orvane::platform {
     X(Fcntl, fcntl, int, int, int, long)                                                           \
     X(Futimens, futimens, int, int, const struct timespec*)                                        \
     X(Getcwd, getcwd, char*, char*, size_t)                                                        \
+    X(Realpath, realpath, char*, const char*, char*)                                               \
     X(Chdir, chdir, int, const char*)                                                              \
     X(Opendir, opendir, DIR*, const char*)                                                         \
     X(Readdir, readdir, dirent*, DIR*)                                                             \

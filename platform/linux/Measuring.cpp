@@ -2,6 +2,7 @@
 #include "platform/Measuring.h"
 
 #include "platform/OsCalls.h"
+#include "platform/linux/SmallFiles.h"
 
 #include <cerrno>
 #include <cstring>
@@ -19,25 +20,6 @@ namespace orvane::platform {
 namespace {
 
 constexpr std::uint64_t SectorBytes = 512; // diskstats counts in 512-byte units on every device
-
-// A descriptor opened through the seam, closed when it goes.
-class TDescriptor {
-public:
-    TDescriptor(const std::string& path, int flags)
-        // Never through a link, never waiting on a special file put in the file's place.
-        : FFd(OsCalls().open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0)) {}
-    ~TDescriptor() {
-        if (FFd >= 0) {
-            OsCalls().close(FFd);
-        }
-    }
-    TDescriptor(const TDescriptor&) = delete;
-    TDescriptor& operator=(const TDescriptor&) = delete;
-    int Fd() const { return FFd; }
-
-private:
-    int FFd;
-};
 
 template <typename Call> int Retried(Call&& call) {
     int result;
@@ -108,7 +90,7 @@ std::optional<std::uint64_t> CachedBytes(const std::string& path) {
     return bytes;
 }
 
-std::string BlockDeviceOf(const std::string& path) {
+std::string BlockDeviceOf(const std::string& path, const std::string& root) {
     struct stat info {};
     if (OsCalls().stat(path.c_str(), &info) != 0) {
         return {};
@@ -119,7 +101,7 @@ std::string BlockDeviceOf(const std::string& path) {
     // Anonymous devices (tmpfs, overlay, btrfs subvolumes, NFS) have no entry here; a
     // partition or a device-mapper volume has one, and its own counters in diskstats.
     struct stat block {};
-    if (OsCalls().stat(("/sys/dev/block/" + device).c_str(), &block) != 0) {
+    if (OsCalls().stat(UnderRoot(root, "/sys/dev/block/" + device).c_str(), &block) != 0) {
         return {};
     }
     return device;

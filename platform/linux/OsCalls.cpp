@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
 #include <sys/file.h>
@@ -96,6 +97,7 @@ using ::opendir;
 using ::read;
 using ::readdir;
 using ::readlink;
+using ::realpath;
 using ::rename;
 using ::stat;
 using ::statvfs;
