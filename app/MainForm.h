@@ -162,6 +162,11 @@ private:
     // The last run as the chart shows it; none before a run has rows.
     std::optional<results::TSavedRun> LastRun() const;
     void KeepInHistory(TRunOutcome outcome);
+    // The captions above the lists, with a mode's promise where it was not kept.
+    void SetListCaptions(const QString& writePromise, const QString& readPromise);
+    // After a run: the captions and, once, a warning where a mode's figures are not the
+    // device's.
+    void TellPromises();
     template <typename Body> void Guarded(Body&& body);
     // Mentions, once per directory, test files that an ended run left there.
     void MentionLeftovers(const std::string& directory);

@@ -6,6 +6,7 @@
 #include "app/MeasuringMenu.h"
 #include "app/ResultsActions.h"
 #include "results/Report.h"
+#include "results/RowFigures.h"
 
 #include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
@@ -40,6 +41,7 @@ void TMainForm::GoBitBtnClick() {
         FChart->SetCurrentRun(LastRun());
     }
     KeepInHistory(outcome);
+    TellPromises();
     if (outcome != TRunOutcome::Cancelled && outcome != TRunOutcome::FileExists) {
         MentionLeftovers(FRun.TestDir());
     }
@@ -294,20 +296,44 @@ void TMainForm::ClearResults() {
     settings.ReadBuffered = ReadBufferedCheckBox->isChecked();
     settings.Mode = FMeasuring->Mode();
     FRecord.Begin(settings, FRun.TestDir(), "orvane");
+    SetListCaptions({}, {});
+}
+
+void TMainForm::SetListCaptions(const QString& writePromise, const QString& readPromise) {
     // The captions above the lists say how their rows are measured, where that is not the
-    // plain run; the plain run keeps the window exactly as it always was.
-    const TMeasuringMode mode = FMeasuring->Mode();
+    // plain run, and where a mode's promise was not kept; the plain run keeps the window
+    // exactly as it always was.
+    const TMeasuringMode mode = FRecord.Info().Mode;
     const struct {
         QLabel* label;
         QString text;
         int width;
     } captions[] = {
-        {WListLabel, QStringLiteral("Write") + TMeasuringMenu::WriteNote(mode), 25},
-        {RListLabel, QStringLiteral("Read") + TMeasuringMenu::ReadNote(mode), 26},
+        {WListLabel, QStringLiteral("Write") + TMeasuringMenu::WriteNote(mode, writePromise), 25},
+        {RListLabel, QStringLiteral("Read") + TMeasuringMenu::ReadNote(mode, readPromise), 26},
     };
     for (const auto& caption : captions) {
         caption.label->setText(caption.text);
         caption.label->resize(std::max(caption.width, caption.label->sizeHint().width()), 13);
+    }
+}
+
+void TMainForm::TellPromises() {
+    if (!FRecord.Outcome()) {
+        return; // no run measured: the lists still show the last one that did
+    }
+    const TModePromises& promises = FRecord.Promises();
+    SetListCaptions(
+        QString::fromStdString(PromiseCaption(TPromisedMode::Durable, promises.Durable)),
+        QString::fromStdString(PromiseCaption(TPromisedMode::Cold, promises.Cold)));
+    std::string text;
+    for (const std::string& warning : FRecord.PromiseWarnings()) {
+        text += (text.empty() ? "" : "\r") + warning;
+    }
+    if (!text.empty()) {
+        FDialogs.ShowMessageDialog("The figures of this run are not all the device's:\r" + text +
+                                       ".",
+                                   TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     }
 }
 
@@ -320,6 +346,13 @@ void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {
     item->setText(0, QString::fromStdString(shown.Caption));
     item->setText(1, QString::fromStdString(shown.Duration));
     item->setText(2, QString::fromStdString(shown.Throughput));
+    // The row's interval, repeats and proof, as plain text (never read as markup).
+    const QString details =
+        QStringLiteral("<p style='white-space:pre'>%1</p>")
+            .arg(QString::fromStdString(results::RowSummary(row)).toHtmlEscaped());
+    for (int column = 0; column < 3; ++column) {
+        item->setToolTip(column, details);
+    }
 }
 
 } // namespace orvane

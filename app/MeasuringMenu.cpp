@@ -25,9 +25,11 @@ QAction* Checkable(QMenu* menu, const QString& text, const char* name) {
     return action;
 }
 
-QString Note(bool special, const char* word, const TMeasuringMode& mode) {
+QString Note(bool special, const char* word, const TMeasuringMode& mode, const QString& promise) {
     QStringList parts;
-    if (special) {
+    if (!promise.isEmpty()) {
+        parts << promise; // "cold not honoured: tmpfs" in place of "cold"
+    } else if (special) {
         parts << QString::fromLatin1(word);
     }
     if (mode.UntilSteady) {
@@ -89,12 +91,12 @@ TMeasuringMode TMeasuringMenu::Mode() const {
     return mode;
 }
 
-QString TMeasuringMenu::WriteNote(const TMeasuringMode& mode) {
-    return Note(mode.Durable, "durable", mode);
+QString TMeasuringMenu::WriteNote(const TMeasuringMode& mode, const QString& promise) {
+    return Note(mode.Durable, "durable", mode, promise);
 }
 
-QString TMeasuringMenu::ReadNote(const TMeasuringMode& mode) {
-    return Note(mode.Cold, "cold", mode);
+QString TMeasuringMenu::ReadNote(const TMeasuringMode& mode, const QString& promise) {
+    return Note(mode.Cold, "cold", mode, promise);
 }
 
 void TMeasuringMenu::Load() {

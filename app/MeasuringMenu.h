@@ -25,8 +25,10 @@ public:
 
     // What a list's caption adds for the mode its rows were measured in: "" for the plain
     // run, else e.g. " (durable, median of 3)" or " (cold, median until steady)".
-    static QString WriteNote(const TMeasuringMode& mode);
-    static QString ReadNote(const TMeasuringMode& mode);
+    // `promise`, where a run's mode did not keep it, stands in place of the mode's word:
+    // " (cold not honoured: tmpfs, median of 3)".
+    static QString WriteNote(const TMeasuringMode& mode, const QString& promise = {});
+    static QString ReadNote(const TMeasuringMode& mode, const QString& promise = {});
 
     QAction* Standard = nullptr;
     QAction* Durable = nullptr;

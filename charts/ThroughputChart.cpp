@@ -2,6 +2,8 @@
 #include "charts/ThroughputChart.h"
 
 #include "bench/Scales.h"
+#include "results/Compare.h"
+#include "results/RowFigures.h"
 
 #include <QAreaSeries>
 #include <QCategoryAxis>
@@ -53,6 +55,18 @@ std::vector<const TResultRow*> Measured(const results::TSavedRun& run, TResultLi
 // so a file's text is escaped and never read as markup (an <img> would be opened and drawn).
 QString Plain(const std::string& text) {
     return PlainChartText(QString::fromStdString(text)).toHtmlEscaped();
+}
+
+// "; vs run 1: faster (intervals apart)" for a row that the first run has too.
+std::string VersusFirst(const results::TSavedRun& first, const TResultRow& row) {
+    for (const TResultRow& theirs : first.Rows) {
+        if (theirs.Pass == row.Pass && theirs.ChunkBytes == row.ChunkBytes) {
+            const results::TRowVerdict verdict = results::VerdictOf(row, theirs);
+            return "; vs run 1: " + results::VerdictText(verdict.Verdict) + " (" +
+                   results::RuleText(verdict.Rule) + ")";
+        }
+    }
+    return {};
 }
 
 QAbstractAxis* ThroughputAxis(bool logarithmic, double lowest, double highest) {
@@ -146,7 +160,11 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                 const double x = ChunkPosition(row->ChunkBytes);
                 const double y = MiBPerSecond(row->KiBPerSecond());
                 line->append(x, y);
-                texts << QString::fromStdString(results::RowSummary(*row));
+                std::string text = results::RowSummary(*row);
+                if (r > 0) {
+                    text += VersusFirst(runs.front(), *row);
+                }
+                texts << QString::fromStdString(text);
                 chunkLabels.emplace(row->ChunkBytes, Plain(row->ChunkLabel));
                 const auto range = results::RepeatRange(*row);
                 const double low = range ? MiBPerSecond(range->SlowestKiBPerSecond) : y;

@@ -110,7 +110,8 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
         return ExitError;
     }
     const int code =
-        Deliver(results::ComparisonText(runs, options.Format), options, out, err, ExitOk);
+        Deliver(results::ComparisonText(runs, options.Format, options.ThresholdPercent), options,
+                out, err, ExitOk);
     if (options.Chart.empty()) {
         return code;
     }
@@ -158,7 +159,8 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         DirectoryOf(FullPathName(options.File.empty() ? options.Dir + "/x" : options.File));
     const results::TRunSettings settings{
         options.Method,        options.FileSizePosition, options.BlockSizePosition,
-        options.WriteBuffered, options.ReadBuffered,     options.Mode};
+        options.WriteBuffered, options.ReadBuffered,     options.Mode,
+        options.HostLabel};
     results::TRunRecord record;
     record.Begin(settings, directory, "orvane-cli");
     WarnAboutLeftovers(directory, err);
@@ -177,23 +179,30 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
 
     const std::string report = results::ReportText(record.Run(), options.Format);
+    int code = ExitError;
     switch (outcome) {
     case TRunOutcome::Completed:
-        return Deliver(report, options, out, err, ExitOk);
+        code = Deliver(report, options, out, err, ExitOk);
+        break;
     case TRunOutcome::Stopped:
-        return Deliver(report, options, out, err, 128 + host.StopSignal());
+        code = Deliver(report, options, out, err, 128 + host.StopSignal());
+        break;
     case TRunOutcome::Failed:
         if (record.HasRows()) {
             // The rows before the error stand.
-            return Deliver(report, options, out, err, ExitError);
+            code = Deliver(report, options, out, err, ExitError);
         }
-        return ExitError;
+        break;
     case TRunOutcome::NotEnoughSpace:
     case TRunOutcome::Cancelled:
     case TRunOutcome::FileExists:
-        break;
+        return ExitError;
     }
-    return ExitError;
+    // After the results, where the user reads on: a mode whose figures are not the device's.
+    for (const std::string& warning : record.PromiseWarnings()) {
+        err << "orvane-cli: warning: " << warning << "\n";
+    }
+    return code;
 }
 
 } // namespace orvane::cli

@@ -134,6 +134,15 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                        "in per cent of the median (default 5)")
             ->type_name("P")
             ->check(Valid(Percent, TargetValues), "");
+    app.add_option("--host-label", options.HostLabel,
+                   "the name of this machine in the results (default: its host name)")
+        ->type_name("NAME")
+        ->check(
+            [](const std::string& label) {
+                const std::string problem = results::HostLabelProblem(label);
+                return problem.empty() ? problem : problem + ", not " + label;
+            },
+            "");
     app.add_flag("--no-history", options.NoHistory,
                  "don't keep this run in the history (~/.local/share/orvane/runs)");
     app.add_option("--clean", options.Clean,
@@ -157,6 +166,12 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                        "write the comparison to this file instead of standard output");
     report->add_flag("--log-scale", options.LogScale,
                      "draw the chart's throughput on a logarithmic axis");
+    std::string thresholdText;
+    report
+        ->add_option("--threshold", thresholdText,
+                     "a difference of medians up to P per cent is noise: no change (default 5)")
+        ->type_name("P")
+        ->check(Valid(Percent, TargetValues), "");
     app.set_version_flag("--version", Version);
 
     // CLI11 takes a vector of arguments last first.
@@ -198,9 +213,10 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
                 "[--durable] [--cold] [--repeat N|auto [--max-repeats N] [--target P]] "
                 "[--dir DIR | --file PATH] "
-                "[--format table|csv|json] [--output FILE] [--no-history] | --clean DIR | "
+                "[--format table|csv|json] [--output FILE] [--host-label NAME] [--no-history] | "
+                "--clean DIR | "
                 "report FILE... [--format table|csv|json] [--output FILE] [--chart "
-                "FILE.svg|FILE.png] [--log-scale]\n"};
+                "FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};
     }
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};
@@ -216,6 +232,9 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
             targetText.empty() ? options.Mode.TargetPercent : *Percent(targetText);
     } else {
         options.Mode.Repeats = *Count(repeat, 1, MostRepeats);
+    }
+    if (!thresholdText.empty()) {
+        options.ThresholdPercent = *Percent(thresholdText);
     }
     options.FileSizePosition = *ScalePositionOfLabel(FileSizeLabels, fileSize);
     options.BlockSizePosition = *ScalePositionOfLabel(BlockSizeLabels, blockSize);

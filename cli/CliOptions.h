@@ -31,7 +31,10 @@ struct TCliOptions {
     std::vector<std::string> ReportFiles;
     std::string Chart;     // also draw the chart into this file (.svg or .png)
     bool LogScale = false; // the chart's throughput axis logarithmic
+    // A difference of medians up to this share is noise in the report's verdicts.
+    double ThresholdPercent = 5;
     TMeasuringMode Mode;
+    std::string HostLabel; // --host-label: the machine's name in reports of many machines
 };
 
 struct TParseResult {

@@ -3,6 +3,7 @@
 
 #include "bench/Methods.h"
 #include "bench/Scales.h"
+#include "results/RowFigures.h"
 
 #include <algorithm>
 #include <chrono>
@@ -33,6 +34,18 @@ template <typename T> TCell Optional(const std::optional<T>& value) {
 
 std::vector<double> Samples(const TResultRow& r) {
     return r.DurationSamples.empty() ? std::vector<double>{r.ElapsedSeconds()} : r.DurationSamples;
+}
+
+template <typename T> TCell Figure(const std::optional<T>& value) {
+    return Optional(value);
+}
+
+// The table's "+-": half the interval in % of the median, "*" where the row missed the
+// run's target.
+std::string HalfWidthText(const TResultRow& r) {
+    const auto half = FiguresOf(r).HalfWidthPercent;
+    std::string text = half ? DecimalText(*half, 1) + "%" : std::string("-");
+    return r.Steady == false ? text + "*" : text;
 }
 
 // --- values read back ---
@@ -184,6 +197,35 @@ const TColumn Columns[] = {
      nullptr, 9, nullptr, 0, nullptr},
     {"duration_samples_s", TCellKind::Numbers,
      [](const TResultRow& r) -> TCell { return Samples(r); }, ReadSamples, 9, nullptr, 0, nullptr},
+    {"ci_low_kib_per_s", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return Figure(FiguresOf(r).LowKiBPerSecond); }, nullptr, 2,
+     nullptr, 0, nullptr},
+    {"ci_high_kib_per_s", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return Figure(FiguresOf(r).HighKiBPerSecond); }, nullptr, 2,
+     nullptr, 0, nullptr},
+    {"ci_level", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return Figure(FiguresOf(r).Level); }, nullptr, 6, "+-", 7,
+     HalfWidthText, true},
+    {"cv", TCellKind::Number, [](const TResultRow& r) -> TCell { return Figure(FiguresOf(r).Cv); },
+     nullptr, 6, nullptr, 0, nullptr},
+    {"outliers", TCellKind::Numbers,
+     [](const TResultRow& r) -> TCell {
+         std::vector<double> positions;
+         for (const std::size_t i : FiguresOf(r).Outliers) {
+             positions.push_back(static_cast<double>(i));
+         }
+         return positions;
+     },
+     nullptr, 0, nullptr, 0, nullptr},
+    {"steady", TCellKind::Flag, [](const TResultRow& r) -> TCell { return Optional(r.Steady); },
+     [](TResultRow& r, const TCell& cell) {
+         r.Steady = std::holds_alternative<bool>(cell) ? std::optional(std::get<bool>(cell))
+                                                       : std::nullopt;
+     },
+     0, nullptr, 0, nullptr},
+    {"source", TCellKind::Text,
+     [](const TResultRow& r) -> TCell { return std::string(PassSourceName(SourceOfPass(r))); },
+     nullptr, 0, nullptr, 0, nullptr},
     {"device_bytes", TCellKind::Count,
      [](const TResultRow& r) -> TCell { return Optional(r.Proof.DeviceBytes); },
      [](TResultRow& r, const TCell& cell) {
@@ -239,6 +281,13 @@ TCell TextCell(const std::string& text) {
             [](TRunInfo& i, const TCell& cell) { i.member = FlagOf(cell); }                        \
     }
 
+#define ORVANE_INFO_COUNT(json, csv, member)                                                       \
+    {                                                                                              \
+        json, csv, TCellKind::Count,                                                               \
+            [](const TRunInfo& i) -> TCell { return Optional(i.member); },                         \
+            [](TRunInfo& i, const TCell& cell) { i.member = OptionalOf<std::uint64_t>(cell); }     \
+    }
+
 const TInfoField Fields[] = {
     {"method", "method", TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.Method; },
      [](TRunInfo& i, const TCell& cell) {
@@ -283,6 +332,54 @@ const TInfoField Fields[] = {
          i.Program = program;
      }},
     ORVANE_INFO_TEXT("outcome", "outcome", Outcome),
+    ORVANE_INFO_FLAG("repeat_until_steady", Mode.UntilSteady),
+    {"max_repeats", "max_repeats", TCellKind::Count,
+     [](const TRunInfo& i) -> TCell { return static_cast<std::uint64_t>(i.Mode.MaxRepeats); },
+     [](TRunInfo& i, const TCell& cell) {
+         if (const auto* count = std::get_if<std::uint64_t>(&cell)) {
+             if (*count < 1 || *count > MaxListLength) {
+                 throw EBadCell(std::to_string(*count) + " is not 1 to " +
+                                std::to_string(MaxListLength));
+             }
+             i.Mode.MaxRepeats = static_cast<int>(*count);
+         }
+     }},
+    {"target_percent", "target_percent", TCellKind::Number,
+     [](const TRunInfo& i) -> TCell { return i.Mode.TargetPercent; },
+     [](TRunInfo& i, const TCell& cell) {
+         if (const auto* value = std::get_if<double>(&cell)) {
+             i.Mode.TargetPercent = *value;
+         }
+     }},
+    {"mode_honoured", "mode_honoured", TCellKind::Flag,
+     [](const TRunInfo& i) -> TCell { return Optional(i.ModeHonoured); },
+     [](TRunInfo& i, const TCell& cell) {
+         i.ModeHonoured = std::holds_alternative<bool>(cell) ? std::optional(std::get<bool>(cell))
+                                                             : std::nullopt;
+     }},
+    ORVANE_INFO_TEXT("mode_note", "mode_note", ModeNote),
+    ORVANE_INFO_TEXT("mode_summary", "mode_summary", ModeSummary),
+    ORVANE_INFO_TEXT("host.label", "host_label", Host.Label),
+    ORVANE_INFO_TEXT("host.hostname", "hostname", Host.Hostname),
+    ORVANE_INFO_TEXT("host.kernel", nullptr, Host.Kernel),
+    ORVANE_INFO_TEXT("host.cpu_model", "cpu_model", Host.CpuModel),
+    ORVANE_INFO_COUNT("host.cpus", "cpus", Host.Cpus),
+    ORVANE_INFO_COUNT("host.memory_bytes", "memory_bytes", Host.MemoryBytes),
+    ORVANE_INFO_TEXT("host.device_model", "device_model", Host.DeviceModel),
+    ORVANE_INFO_TEXT("host.device_serial", "device_serial", Host.DeviceSerial),
+    {"host.rotational", "rotational", TCellKind::Flag,
+     [](const TRunInfo& i) -> TCell { return Optional(i.Host.Rotational); },
+     [](TRunInfo& i, const TCell& cell) {
+         i.Host.Rotational = std::holds_alternative<bool>(cell)
+                                 ? std::optional(std::get<bool>(cell))
+                                 : std::nullopt;
+     }},
+    ORVANE_INFO_COUNT("host.logical_block_bytes", "logical_block_bytes", Host.LogicalBlockBytes),
+    ORVANE_INFO_COUNT("host.physical_block_bytes", "physical_block_bytes", Host.PhysicalBlockBytes),
+    ORVANE_INFO_TEXT("host.scheduler", "scheduler", Host.Scheduler),
+    ORVANE_INFO_TEXT("host.mount_options", "mount_options", Host.MountOptions),
+    {"config_hash", "config_hash", TCellKind::Text,
+     [](const TRunInfo& i) -> TCell { return ConfigHash(i); }, [](TRunInfo&, const TCell&) {}},
     {"file_size", nullptr, TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.FileSize; },
      [](TRunInfo& i, const TCell& cell) {
          i.FileSize = KnownLabel(FileSizeLabels, cell, "file size");
@@ -296,6 +393,7 @@ const TInfoField Fields[] = {
 
 #undef ORVANE_INFO_TEXT
 #undef ORVANE_INFO_FLAG
+#undef ORVANE_INFO_COUNT
 
 } // namespace
 

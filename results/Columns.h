@@ -25,6 +25,7 @@ struct TColumn {
     const char* Header;                     // in the table; nullptr: not shown there
     int Width;                              // in the table; negative: aligned left
     std::string (*Text)(const TResultRow&); // in the table, as the window shows it
+    bool RepeatsOnly = false;               // in the table only when a row has repeats
 };
 
 std::span<const TColumn> RowColumns();

@@ -48,6 +48,39 @@ TTable Tabulate(const std::vector<TSavedRun>& runs) {
     return table;
 }
 
+// Per key, per run: the verdict against the first run, where both rows exist (run 1: none).
+using TVerdicts = std::vector<std::vector<std::optional<TRowVerdict>>>;
+
+TVerdicts Judge(const TTable& table, double threshold) {
+    TVerdicts verdicts;
+    for (const TKey& key : table.Keys) {
+        auto& row = verdicts.emplace_back(table.Rows.size());
+        const TResultRow* first = table.Find(0, key);
+        for (std::size_t r = 1; r < table.Rows.size(); ++r) {
+            if (const TResultRow* other = table.Find(r, key);
+                other != nullptr && first != nullptr) {
+                row[r] = VerdictOf(*other, *first, threshold);
+            }
+        }
+    }
+    return verdicts;
+}
+
+std::vector<std::string> Summaries(const TTable& table, const TVerdicts& verdicts) {
+    std::vector<std::string> lines;
+    for (std::size_t r = 1; r < table.Rows.size(); ++r) {
+        std::vector<TRowVerdict> write, read;
+        for (std::size_t k = 0; k < table.Keys.size(); ++k) {
+            if (verdicts[k][r]) {
+                (table.Keys[k].first == TResultList::Write ? write : read)
+                    .push_back(*verdicts[k][r]);
+            }
+        }
+        lines.push_back(SummarySentence(SummarizeRun(static_cast<int>(r + 1), 1, write, read)));
+    }
+    return lines;
+}
+
 std::optional<double> Ratio(const TResultRow* row, const TResultRow* first) {
     if (row == nullptr || first == nullptr || first->KiBPerSecond() <= 0) {
         return std::nullopt;
@@ -74,51 +107,75 @@ std::string Padded(const std::string& text, std::size_t width, bool left = false
 }
 
 std::string JsonText(const std::vector<TSavedRun>& runs, const TTable& table,
-                     const std::vector<std::string>& notes) {
-    json document = {{"program", "orvane-cli"}, {"schema", ReportSchema}};
+                     const std::vector<std::string>& notes, double threshold) {
+    const TVerdicts verdicts = Judge(table, threshold);
+    json document = {
+        {"program", "orvane-cli"}, {"schema", ReportSchema}, {"threshold_percent", threshold}};
     json list = json::array();
     for (const TSavedRun& run : runs) {
         list.push_back({{"file", run.File},
                         {"method", run.Info.Method},
                         {"file_size", run.Info.FileSize},
                         {"block_size", run.Info.BlockSize},
-                        {"start_time", run.Info.StartTime}});
+                        {"start_time", run.Info.StartTime},
+                        {"host", run.Info.Host.Label}});
     }
     json rows = json::array();
-    for (const TKey& key : table.Keys) {
-        json values = json::array(), ratios = json::array();
+    for (std::size_t k = 0; k < table.Keys.size(); ++k) {
+        const TKey& key = table.Keys[k];
+        json values = json::array(), ratios = json::array(), judged = json::array();
         for (std::size_t r = 0; r < runs.size(); ++r) {
             const TResultRow* row = table.Find(r, key);
             values.push_back(row != nullptr ? json(row->KiBPerSecond()) : json(nullptr));
             const auto ratio = Ratio(row, table.Find(0, key));
             ratios.push_back(ratio ? json(*ratio) : json(nullptr));
+            if (const auto& verdict = verdicts[k][r]) {
+                judged.push_back(
+                    {{"verdict", VerdictText(verdict->Verdict)},
+                     {"rule", RuleText(verdict->Rule, threshold)},
+                     {"change", verdict->Change ? json(*verdict->Change) : json(nullptr)}});
+            } else {
+                judged.push_back(nullptr);
+            }
         }
         rows.push_back({{"pass", PassName(key.first)},
                         {"chunk", ChunkOf(table, key)},
                         {"chunk_bytes", key.second},
                         {"throughput_kib_per_s", values},
-                        {"ratio_to_first", ratios}});
+                        {"ratio_to_first", ratios},
+                        {"verdict", judged}});
     }
     document["runs"] = list;
     document["rows"] = rows;
     document["notes"] = notes;
+    document["summaries"] = Summaries(table, verdicts);
     return document.dump(2, ' ', false, json::error_handler_t::replace) + "\n";
 }
 
-std::string CsvText(const std::vector<TSavedRun>& runs, const TTable& table) {
+std::string CsvText(const std::vector<TSavedRun>& runs, const TTable& table, double threshold) {
+    const TVerdicts verdicts = Judge(table, threshold);
     std::string out = "pass,chunk";
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const std::string n = std::to_string(i + 1);
         out += ",run" + n + "_kib_per_s,run" + n + "_ratio";
+        if (i > 0) {
+            out += ",run" + n + "_verdict,run" + n + "_rule";
+        }
     }
     out += "\n";
-    for (const TKey& key : table.Keys) {
+    for (std::size_t k = 0; k < table.Keys.size(); ++k) {
+        const TKey& key = table.Keys[k];
         out += std::string(PassName(key.first)) + "," + CsvField(ChunkOf(table, key));
         for (std::size_t r = 0; r < runs.size(); ++r) {
             const TResultRow* row = table.Find(r, key);
             const auto ratio = Ratio(row, table.Find(0, key));
             out += "," + (row != nullptr ? DecimalText(row->KiBPerSecond(), 2) : "") + "," +
                    (ratio ? DecimalText(*ratio, 4) : "");
+            if (r > 0) {
+                const auto& verdict = verdicts[k][r];
+                out += "," + (verdict ? VerdictText(verdict->Verdict) : "") + "," +
+                       (verdict ? CsvField(RuleText(verdict->Rule, threshold)) : "");
+            }
         }
         out += "\n";
     }
@@ -126,13 +183,16 @@ std::string CsvText(const std::vector<TSavedRun>& runs, const TTable& table) {
 }
 
 std::string TableText(const std::vector<TSavedRun>& runs, const TTable& table,
-                      const std::vector<std::string>& notes) {
+                      const std::vector<std::string>& notes, double threshold) {
+    const TVerdicts verdicts = Judge(table, threshold);
+    constexpr std::size_t Width = 32;
     std::string out;
     for (std::size_t i = 0; i < runs.size(); ++i) {
         const TRunInfo& info = runs[i].Info;
         out += RunName(i) + ": " +
-               EscapeControls(info.Method + ", " + info.FileSize + ", block " + info.BlockSize +
-                              ", " + info.StartTime + " (" + runs[i].File + ")") +
+               EscapeControls(RunLabel(info) +
+                              (info.Host.Label.empty() ? "" : ", on " + info.Host.Label) + " (" +
+                              runs[i].File + ")") +
                "\n";
     }
     for (const std::string& note : notes) {
@@ -140,10 +200,11 @@ std::string TableText(const std::vector<TSavedRun>& runs, const TTable& table,
     }
     out += "\n" + Padded("KB/s", 10, true);
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        out += " " + Padded(RunName(i), 20);
+        out += " " + Padded(RunName(i), i == 0 ? 12 : Width);
     }
     out += "\n";
-    for (const TKey& key : table.Keys) {
+    for (std::size_t k = 0; k < table.Keys.size(); ++k) {
+        const TKey& key = table.Keys[k];
         out += Padded((key.first == TResultList::Write ? "W: " : "R: ") +
                           EscapeControls(ChunkOf(table, key)),
                       10, true);
@@ -154,9 +215,22 @@ std::string TableText(const std::vector<TSavedRun>& runs, const TTable& table,
             if (r != 0 && ratio) {
                 cell += " (x" + DecimalText(*ratio, 2) + ")";
             }
-            out += " " + Padded(cell, 20);
+            if (const auto& verdict = verdicts[k][r]) {
+                cell += " " + VerdictText(verdict->Verdict);
+            }
+            out += " " + Padded(cell, r == 0 ? 12 : Width);
         }
         out += "\n";
+    }
+    if (runs.size() > 1) {
+        out += "\n";
+        for (const std::string& line : Summaries(table, verdicts)) {
+            out += line + "\n";
+        }
+        out += "Faster or slower only where the medians differ by more than " +
+               DecimalText(threshold, 1) +
+               " % and their confidence intervals do not overlap; no verdict for rows of fewer "
+               "than 3 repeats.\n";
     }
     return out;
 }
@@ -180,17 +254,28 @@ std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs) {
     return notes;
 }
 
-std::string ComparisonText(const std::vector<TSavedRun>& runs, TFormat format) {
+TRowVerdict VerdictOf(const TResultRow& row, const TResultRow& first, double thresholdPercent) {
+    const auto samples = [](const TResultRow& r) {
+        return r.DurationSamples.empty() ? std::vector<double>{r.ElapsedSeconds()}
+                                         : r.DurationSamples;
+    };
+    const std::vector<double> mine = samples(row), theirs = samples(first);
+    return JudgeRow({mine, static_cast<double>(row.FileBytes)},
+                    {theirs, static_cast<double>(first.FileBytes)}, thresholdPercent);
+}
+
+std::string ComparisonText(const std::vector<TSavedRun>& runs, TFormat format,
+                           double thresholdPercent) {
     const TTable table = Tabulate(runs);
     switch (format) {
     case TFormat::Json:
-        return JsonText(runs, table, MismatchNotes(runs));
+        return JsonText(runs, table, MismatchNotes(runs), thresholdPercent);
     case TFormat::Csv:
-        return CsvText(runs, table);
+        return CsvText(runs, table, thresholdPercent);
     case TFormat::Table:
         break;
     }
-    return TableText(runs, table, MismatchNotes(runs));
+    return TableText(runs, table, MismatchNotes(runs), thresholdPercent);
 }
 
 } // namespace orvane::results

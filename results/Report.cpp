@@ -4,6 +4,7 @@
 #include "results/Columns.h"
 #include "results/JsonCells.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -44,6 +45,12 @@ template <typename Visit> void EachRow(const TSavedRun& run, Visit&& visit) {
 
 std::string Table(const TSavedRun& run) {
     std::string out;
+    const bool repeats = std::any_of(run.Rows.begin(), run.Rows.end(), [](const TResultRow& r) {
+        return r.DurationSamples.size() > 1;
+    });
+    const auto shown = [repeats](const TColumn& column) {
+        return column.Header != nullptr && (repeats || !column.RepeatsOnly);
+    };
     const auto cell = [&out](const TColumn& column, const std::string& text, bool first) {
         const std::size_t width = static_cast<std::size_t>(std::abs(column.Width));
         const std::string pad(text.size() < width ? width - text.size() : 0, ' ');
@@ -54,7 +61,7 @@ std::string Table(const TSavedRun& run) {
         out += pass == TResultList::Write ? "Write\n" : "\nRead\n";
         bool first = true;
         for (const TColumn& column : RowColumns()) {
-            if (column.Header != nullptr) {
+            if (shown(column)) {
                 cell(column, column.Header, std::exchange(first, false));
             }
         }
@@ -65,12 +72,18 @@ std::string Table(const TSavedRun& run) {
             }
             first = true;
             for (const TColumn& column : RowColumns()) {
-                if (column.Header != nullptr) {
+                if (shown(column)) {
                     cell(column, column.Text(row), std::exchange(first, false));
                 }
             }
             out += "\n";
         }
+    }
+    if (std::any_of(run.Rows.begin(), run.Rows.end(),
+                    [](const TResultRow& r) { return r.Steady == false; })) {
+        out += "\n* not steady: the interval stayed wider than +-" +
+               DecimalText(run.Info.Mode.TargetPercent, 1) + " % after " +
+               std::to_string(run.Info.Mode.MaxRepeats) + " repeats\n";
     }
     return out;
 }

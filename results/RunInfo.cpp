@@ -4,16 +4,10 @@
 #include "bench/Methods.h"
 
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <fstream>
-#include <sstream>
-#include <sys/stat.h>
-#include <sys/sysmacros.h>
-#include <sys/utsname.h>
 
 namespace orvane::results {
 
@@ -40,70 +34,15 @@ std::string LocalIsoTime() {
     return iso;
 }
 
-// mountinfo writes a blank, a tab, a line feed and a backslash in a path as octal escapes.
-std::string DecodeMountField(const std::string& field) {
-    std::string decoded;
-    for (std::size_t i = 0; i < field.size(); ++i) {
-        if (field[i] == '\\' && i + 3 < field.size() &&
-            std::isdigit(static_cast<unsigned char>(field[i + 1])) != 0) {
-            decoded += static_cast<char>(std::stoi(field.substr(i + 1, 3), nullptr, 8));
-            i += 3;
-        } else {
-            decoded += field[i];
-        }
-    }
-    return decoded;
-}
-
-// The mount that holds `directory`, from /proc/self/mountinfo, matched by device number
-// and by the directory's real path (links resolved).
-void DescribeFileSystem(const std::string& directory, TRunInfo& info) {
-    struct stat where {};
-    char* real = ::realpath(directory.c_str(), nullptr);
-    if (real == nullptr) {
-        return;
-    }
-    const std::string path = real;
-    std::free(real);
-    if (::stat(path.c_str(), &where) != 0) {
-        return;
-    }
-    const std::string device =
-        std::to_string(major(where.st_dev)) + ":" + std::to_string(minor(where.st_dev));
-    std::ifstream mounts("/proc/self/mountinfo");
-    std::string line;
-    std::size_t best = 0;
-    bool found = false;
-    while (std::getline(mounts, line)) {
-        std::istringstream fields(line);
-        std::string id, parent, majorMinor, root, mountPoint;
-        fields >> id >> parent >> majorMinor >> root >> mountPoint;
-        if (majorMinor != device) {
-            continue;
-        }
-        mountPoint = DecodeMountField(mountPoint);
-        std::string field;
-        while (fields >> field && field != "-") {
-        }
-        std::string type, source;
-        fields >> type >> source;
-        source = DecodeMountField(source);
-        const bool under =
-            path == mountPoint || mountPoint == "/" || path.rfind(mountPoint + "/", 0) == 0;
-        // The longest mount point that the directory lies under is the one in force.
-        if (under && (!found || mountPoint.size() >= best)) {
-            found = true;
-            best = mountPoint.size();
-            info.MountPoint = mountPoint;
-            info.FileSystem = type;
-            info.BlockDevice = source.rfind("/dev/", 0) == 0 ? source : "";
-        }
-    }
-}
-
 } // namespace
 
 TRunInfo DescribeRun(const TRunSettings& settings, const std::string& directory) {
+    return DescribeRun(settings, platform::ReadHostFacts("/"),
+                       platform::ReadStorageFacts("/", directory));
+}
+
+TRunInfo DescribeRun(const TRunSettings& settings, const platform::THostFacts& host,
+                     const platform::TStorageFacts& storage) {
     TRunInfo info;
     info.Method = MethodOps(settings.Method).CliName;
     info.FileSize =
@@ -114,13 +53,63 @@ TRunInfo DescribeRun(const TRunSettings& settings, const std::string& directory)
     info.ReadBuffered = settings.ReadBuffered;
     info.Mode = settings.Mode;
     info.StartTime = LocalIsoTime();
-    utsname system{};
-    if (::uname(&system) == 0) {
-        info.KernelRelease = system.release;
-    }
-    DescribeFileSystem(directory, info);
+    info.KernelRelease = host.Kernel;
+    info.FileSystem = storage.Mount.FileSystem;
+    info.MountPoint = storage.Mount.MountPoint;
+    info.BlockDevice =
+        storage.Mount.Source.rfind("/dev/", 0) == 0 ? storage.Mount.Source : std::string();
     info.Clock = ClockName;
+
+    THostInfo& facts = info.Host;
+    facts.Label = settings.HostLabel.empty() ? host.Hostname : settings.HostLabel;
+    facts.Hostname = host.Hostname;
+    facts.Kernel = host.Kernel;
+    facts.CpuModel = host.CpuModel;
+    if (host.Cpus) {
+        facts.Cpus = *host.Cpus;
+    }
+    facts.MemoryBytes = host.MemoryBytes;
+    if (!storage.Devices.empty()) {
+        const platform::TBlockDeviceFacts& device = storage.Devices.front();
+        facts.DeviceModel = device.Model;
+        facts.DeviceSerial = device.Serial;
+        facts.Rotational = device.Rotational;
+        facts.LogicalBlockBytes = device.LogicalBlockBytes;
+        facts.PhysicalBlockBytes = device.PhysicalBlockBytes;
+        facts.Scheduler = device.Scheduler;
+    }
+    facts.MountOptions = storage.Mount.Options;
+    if (!storage.Mount.SuperOptions.empty()) {
+        facts.MountOptions += (facts.MountOptions.empty() ? "" : ",") + storage.Mount.SuperOptions;
+    }
     return info;
+}
+
+std::string ConfigHash(const TRunInfo& info) {
+    const std::string settings = info.Method + "|" + (info.WriteBuffered ? "wb" : "") + "|" +
+                                 (info.ReadBuffered ? "rb" : "") + "|" + info.FileSize + "|" +
+                                 info.BlockSize + "|" + (info.Mode.Durable ? "durable" : "") + "|" +
+                                 (info.Mode.Cold ? "cold" : "");
+    std::uint64_t hash = 14695981039346656037ull; // FNV-1a, 64 bits
+    for (const char c : settings) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+std::string HostLabelProblem(const std::string& label) {
+    if (label.empty() || label.size() > 64) {
+        return "a host label is 1 to 64 characters";
+    }
+    for (const char c : label) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F) {
+            return "a host label holds no control characters";
+        }
+    }
+    return {};
 }
 
 bool SameRun(const TRunInfo& a, const TRunInfo& b) {
@@ -128,7 +117,8 @@ bool SameRun(const TRunInfo& a, const TRunInfo& b) {
            a.Method == b.Method && a.FileSize == b.FileSize && a.BlockSize == b.BlockSize &&
            a.WriteBuffered == b.WriteBuffered && a.ReadBuffered == b.ReadBuffered &&
            a.Mode.Durable == b.Mode.Durable && a.Mode.Cold == b.Mode.Cold &&
-           a.Mode.Repeats == b.Mode.Repeats;
+           a.Mode.Repeats == b.Mode.Repeats && a.Mode.UntilSteady == b.Mode.UntilSteady &&
+           a.Host.Label == b.Host.Label;
 }
 
 const char* OutcomeName(TRunOutcome outcome) {
@@ -164,8 +154,13 @@ std::string RunLabel(const TRunInfo& info) {
     if (info.Mode.Cold) {
         label += ", cold";
     }
-    if (info.Mode.Repeats > 1) {
+    if (info.Mode.UntilSteady) {
+        label += ", median until steady";
+    } else if (info.Mode.Repeats > 1) {
         label += ", median of " + std::to_string(info.Mode.Repeats);
+    }
+    if (!info.ModeSummary.empty()) {
+        label += ", " + info.ModeSummary;
     }
     if (info.Outcome == "stopped") {
         label += ", stopped";

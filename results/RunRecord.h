@@ -3,11 +3,13 @@
 #pragma once
 
 #include "bench/BenchmarkRun.h"
+#include "bench/ModePromise.h"
 #include "results/History.h"
 #include "results/SavedRun.h"
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace orvane::results {
 
@@ -28,6 +30,11 @@ public:
     const TRunInfo& Info() const { return FRun.Info; }
     bool HasRows() const { return !FRun.Rows.empty(); }
     std::optional<TRunOutcome> Outcome() const { return FOutcome; }
+    // Whether the durable and cold modes kept their promise, judged as the run finished.
+    const TModePromises& Promises() const { return FPromises; }
+    // The lines that say where a mode's promise was not kept (or could not be checked),
+    // made safe for a terminal; none where every promise was kept.
+    std::vector<std::string> PromiseWarnings() const;
 
     // Completed and stopped runs are worth keeping; cancelled or failed ones are not.
     bool Keepable() const;
@@ -38,6 +45,8 @@ public:
 private:
     TSavedRun FRun;
     std::optional<TRunOutcome> FOutcome;
+    platform::TStorageFacts FStorage;
+    TModePromises FPromises;
 };
 
 } // namespace orvane::results

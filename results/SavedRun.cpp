@@ -314,24 +314,4 @@ std::optional<TRepeatRange> RepeatRange(const TResultRow& row) {
     return TRepeatRange{kib / *slowest, kib / *fastest};
 }
 
-std::string RowSummary(const TResultRow& row) {
-    std::string summary =
-        std::string(row.Pass == TResultList::Write ? "write " : "read ") + row.ChunkLabel + ": ";
-    const double kibPerSecond = row.KiBPerSecond();
-    summary += kibPerSecond > 0 ? DecimalText(kibPerSecond / 1024, 1) + " MiB/s"
-                                : std::string("too fast to measure");
-    summary += " in " + DecimalText(row.ElapsedSeconds(), 6) + " s";
-    if (const auto range = RepeatRange(row)) {
-        summary += " (repeats " + DecimalText(range->SlowestKiBPerSecond / 1024, 1) + " to " +
-                   DecimalText(range->FastestKiBPerSecond / 1024, 1) + " MiB/s)";
-    }
-    if (row.Proof.DeviceBytes) {
-        summary += "; device " + FormatBytes(*row.Proof.DeviceBytes);
-    }
-    if (row.Proof.CachedBytesAtStart) {
-        summary += "; cached at start " + FormatBytes(*row.Proof.CachedBytesAtStart);
-    }
-    return summary;
-}
-
 } // namespace orvane::results

@@ -50,7 +50,4 @@ struct TRepeatRange {
 };
 std::optional<TRepeatRange> RepeatRange(const TResultRow& row);
 
-// The row in a line, for a reader pointing at it: "write 64K: 512.0 MiB/s in 0.002 s ...".
-std::string RowSummary(const TResultRow& row);
-
 } // namespace orvane::results

@@ -12,6 +12,8 @@ packages=(
     libgtest-dev libgmock-dev
     libcli11-dev nlohmann-json3-dev libbenchmark-dev
     fonts-wine fonts-dejavu-core
+    # localedef and the locale sources: a test makes a comma-decimal locale of its own.
+    locales
 )
 
 missing=()

@@ -4,6 +4,7 @@
 #include "results/Report.h"
 #include "cli/CliApp.h"
 #include "results/Compare.h"
+#include "results/RowFigures.h"
 #include "tests/support/PlatformTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -59,7 +60,9 @@ TEST(Report, RatiosToTheFirstRunInEveryFormatWithNotesOnUnlikeRuns) {
     std::vector<std::string> csvArguments = files;
     csvArguments.insert(csvArguments.end(), {"--format", "csv"});
     const TResult csv = Report(csvArguments);
-    EXPECT_NE(csv.out.find("write,1K,1000.00,1.0000,2000.00,2.0000\n"), std::string::npos)
+    EXPECT_NE(csv.out.find("write,1K,1000.00,1.0000,2000.00,2.0000,no verdict,fewer than 3 "
+                           "samples\n"),
+              std::string::npos)
         << csv.out;
 
     std::vector<std::string> jsonArguments = files;
@@ -200,8 +203,9 @@ TEST(Report, RowsReadBackAsTheRunMadeThemWithTheirRepeats) {
         ASSERT_EQ(read.Rows.size(), 1u) << text;
         EXPECT_EQ(results::ReportText(read, format), text);
         EXPECT_EQ(results::RowSummary(read.Rows[0]),
-                  "read 64K: 500.0 MiB/s in 0.002000 s (repeats 250.0 to 1000.0 MiB/s); device "
-                  "4 KiB; cached at start 0 bytes");
+                  "read 64K: 500.0 MiB/s in 0.002000 s (repeats 250.0 to 1000.0 MiB/s); +-75.0 % "
+                  "(75.0 % interval 250.0 to 1000.0 MiB/s), cv 65.5 %; device 4 KiB; cached at "
+                  "start 0 bytes; source: page cache");
         EXPECT_EQ(results::RunLabel(read.Info),
                   "mmio, block 16, file 1M, median of 3, stopped, 2026-12-08 10:00:00");
     }

@@ -64,22 +64,25 @@ TEST(SafeWrite, AWholeFileInPlaceWithItsModeAndNothingElse) {
 }
 
 TEST(SafeWrite, AnyFailedCallLeavesTheOldFileAndNoTemporary) {
+    // The full disk of a --output, a saved result or a chart, at every call the writer makes.
     TTempDir dir;
     const std::string path = dir.Path("report.csv");
-    const unsigned runs = testing::SweepEveryCall([&] {
-        testing::WriteWholeFile(path, "old");
-        const TWriteOutcome written = WriteWholeFile(path, "new");
-        const std::string now = ReadWholeFile(path);
-        if (!Strays(dir, "report.csv").empty()) {
-            return TOutcome::Wrong;
-        }
-        if (written) {
-            return now == "new" ? TOutcome::Correct : TOutcome::Wrong;
-        }
-        // Only the directory's flush comes after the file is in place, and says so.
-        const bool inPlace = written.Problem.rfind("written, but", 0) == 0;
-        return now == (inPlace ? "new" : "old") ? TOutcome::Reported : TOutcome::Wrong;
-    });
+    const unsigned runs = testing::SweepEveryCall(
+        [&] {
+            testing::WriteWholeFile(path, "old");
+            const TWriteOutcome written = WriteWholeFile(path, "new");
+            const std::string now = ReadWholeFile(path);
+            if (!Strays(dir, "report.csv").empty()) {
+                return TOutcome::Wrong;
+            }
+            if (written) {
+                return now == "new" ? TOutcome::Correct : TOutcome::Wrong;
+            }
+            // Only the directory's flush comes after the file is in place, and says so.
+            const bool inPlace = written.Problem.rfind("written, but", 0) == 0;
+            return now == (inPlace ? "new" : "old") ? TOutcome::Reported : TOutcome::Wrong;
+        },
+        ENOSPC); // a disk that fills up at any step
     EXPECT_GE(runs, 8u);
 }
 
@@ -123,9 +126,8 @@ TEST(SafeWrite, LinksInASharedStickyDirectoryAreFollowedOnlyWhenTheUserOrItsOwne
             return c.followed || written.Problem.find("is not followed") != std::string::npos ? 0
                                                                                               : 2;
         });
-        const auto trace = ::testing::Message()
-                           << c.where << ", link of " << c.linkOwner << ", as "
-                           << (c.asNobody ? "nobody" : "root");
+        const auto trace = ::testing::Message() << c.where << ", link of " << c.linkOwner << ", as "
+                                                << (c.asNobody ? "nobody" : "root");
         EXPECT_EQ(code, 0) << trace;
         EXPECT_EQ(ReadWholeFile(victim), c.followed ? "report" : "victim") << trace;
         struct stat info {};
