@@ -43,6 +43,7 @@ private:
 
     // `last`: the chunk size's last repeat, which adds its rows.
     void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize, bool last);
+    void TakeCeiling(TRunHost& host);
     void Settle(TRunHost& host, const char* pass);
     void DropFromCache(TRunHost& host);
     void AddRow(TRunHost& host, TResultList list, std::int32_t chunkSize,
