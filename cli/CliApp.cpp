@@ -5,6 +5,7 @@
 #include "bench/Scales.h"
 #include "bench/TestFile.h"
 #include "charts/ChartExport.h"
+#include "cli/CeilingText.h"
 #include "cli/CliHost.h"
 #include "cli/Leftovers.h"
 #include "cli/Output.h"
@@ -61,6 +62,7 @@ std::string Report(const TCliOptions& options, const TRunInfo& info, const TCliH
     std::ostringstream text;
     switch (options.Format) {
     case TFormat::Table:
+        text << CeilingText(host.Ceiling(), host.CeilingRefusal());
         WriteTable(text, host.WriteRows(), host.ReadRows());
         break;
     case TFormat::Csv:

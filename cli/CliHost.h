@@ -10,6 +10,7 @@
 #include "cli/Progress.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,10 +46,14 @@ public:
     void SetGaugeProgress(std::int32_t progress) override;
     void ClearResults() override;
     void AddResultRow(TResultList list, const TResultRow& row) override;
+    void CeilingMeasured(const TCeiling& ceiling) override { FCeiling = ceiling; }
+    void CeilingRefused(const std::string& reason) override { FCeilingRefusal = reason; }
 
     const std::vector<TResultRow>& WriteRows() const { return FWriteRows; }
     const std::vector<TResultRow>& ReadRows() const { return FReadRows; }
     const std::string& TestFile() const { return FTestFile; }
+    const std::optional<TCeiling>& Ceiling() const { return FCeiling; }
+    const std::string& CeilingRefusal() const { return FCeilingRefusal; }
     int StopSignal() const { return FStopSignal; }
 
 private:
@@ -65,6 +70,8 @@ private:
     TProgressLine FProgressLine{FErr};
     std::vector<TResultRow> FWriteRows;
     std::vector<TResultRow> FReadRows;
+    std::optional<TCeiling> FCeiling;
+    std::string FCeilingRefusal;
 };
 
 } // namespace orvane::cli

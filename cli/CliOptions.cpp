@@ -66,6 +66,9 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                  "timed interval)");
     app.add_flag("--cold", options.Mode.Cold,
                  "drop the test file from the page cache before each read pass");
+    app.add_flag("--ceiling", options.Mode.Ceiling,
+                 "first measure the device's ceiling: a direct-I/O write and read of the file's "
+                 "size in 1 MiB transfers, shown above the table");
     app.add_option("--repeat", options.Mode.Repeats,
                    "run every chunk size N times and report the median (default 1)")
         ->type_name("N")
@@ -126,7 +129,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 Joined(methodNames, "|") +
                 "] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
-                "[--durable] [--cold] [--repeat N] [--dir DIR | --file PATH] "
+                "[--durable] [--cold] [--ceiling] [--repeat N] [--dir DIR | --file PATH] "
                 "[--format table|csv|json] [--output FILE] [--no-history] | --clean DIR | "
                 "report FILE... [--format table|csv|json] [--output FILE] [--chart "
                 "FILE.svg|FILE.png] [--log-scale]\n"};
