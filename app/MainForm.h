@@ -125,6 +125,8 @@ public:
     void SetGaugeProgress(std::int32_t progress) override;
     void ClearResults() override;
     void AddResultRow(TResultList list, const TResultRow& row) override;
+    void CeilingMeasured(const TCeiling& ceiling) override;
+    void CeilingRefused(const std::string& reason) override;
 
     // The result lists' context menu: how the next run measures, and the last run's rows
     // copied, saved or kept in the history.

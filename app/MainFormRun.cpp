@@ -326,15 +326,29 @@ void TMainForm::TellPromises() {
     SetListCaptions(
         QString::fromStdString(PromiseCaption(TPromisedMode::Durable, promises.Durable)),
         QString::fromStdString(PromiseCaption(TPromisedMode::Cold, promises.Cold)));
+    // The ceiling, where the run measured it, beside the lists it is the reference for.
+    const QString ceiling = QString::fromStdString(results::CeilingLine(FRecord.Info()));
+    WListLabel->setToolTip(ceiling);
+    RListLabel->setToolTip(ceiling);
     std::string text;
     for (const std::string& warning : FRecord.PromiseWarnings()) {
         text += (text.empty() ? "" : "\r") + warning;
     }
+    if (const std::string& refused = FRecord.Info().CeilingNote; !refused.empty()) {
+        text += (text.empty() ? "" : "\r") + ("the device's ceiling was not measured: " + refused);
+    }
     if (!text.empty()) {
-        FDialogs.ShowMessageDialog("The figures of this run are not all the device's:\r" + text +
-                                       ".",
+        FDialogs.ShowMessageDialog("About the figures of this run:\r" + text + ".",
                                    TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
     }
+}
+
+void TMainForm::CeilingMeasured(const TCeiling& ceiling) {
+    FRecord.SetCeiling(ceiling);
+}
+
+void TMainForm::CeilingRefused(const std::string& reason) {
+    FRecord.SetCeilingNote(reason);
 }
 
 void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {

@@ -14,6 +14,7 @@ namespace {
 constexpr int RepeatChoices[] = {1, 3, 5};
 const char* const DurableKey = "measuring/durable";
 const char* const ColdKey = "measuring/cold";
+const char* const CeilingKey = "measuring/ceiling";
 const char* const RepeatsKey = "measuring/repeats";
 // Kept under the repeats' key, so that the choice stays one of them.
 const char* const UntilSteadyValue = "steady";
@@ -62,6 +63,8 @@ TMeasuringMenu::TMeasuringMenu(QWidget* parent) : QObject(parent) {
     }
     UntilSteady = Checkable(repeats, QStringLiteral("Until &steady"), "UntilSteady");
     group->addAction(UntilSteady);
+    FMenu->addSeparator();
+    Ceiling = Checkable(FMenu, QStringLiteral("Measure the device's &ceiling"), "Ceiling");
     Load();
     // The standard run is the absence of both modes, so choosing it clears them.
     connect(Standard, &QAction::triggered, this, [this] {
@@ -70,7 +73,8 @@ TMeasuringMenu::TMeasuringMenu(QWidget* parent) : QObject(parent) {
         Show();
         Save();
     });
-    for (QAction* action : {Durable, Cold, Repeats[0], Repeats[1], Repeats[2], UntilSteady}) {
+    for (QAction* action :
+         {Durable, Cold, Repeats[0], Repeats[1], Repeats[2], UntilSteady, Ceiling}) {
         connect(action, &QAction::triggered, this, [this] {
             Show();
             Save();
@@ -88,6 +92,7 @@ TMeasuringMode TMeasuringMenu::Mode() const {
         }
     }
     mode.UntilSteady = UntilSteady->isChecked();
+    mode.Ceiling = Ceiling->isChecked();
     return mode;
 }
 
@@ -103,6 +108,7 @@ void TMeasuringMenu::Load() {
     const QSettings settings;
     Durable->setChecked(settings.value(QString::fromLatin1(DurableKey), false).toBool());
     Cold->setChecked(settings.value(QString::fromLatin1(ColdKey), false).toBool());
+    Ceiling->setChecked(settings.value(QString::fromLatin1(CeilingKey), false).toBool());
     const QVariant repeats = settings.value(QString::fromLatin1(RepeatsKey), 1);
     bool found = repeats.toString() == QString::fromLatin1(UntilSteadyValue);
     UntilSteady->setChecked(found);
@@ -121,6 +127,7 @@ void TMeasuringMenu::Save() const {
     const TMeasuringMode mode = Mode();
     settings.setValue(QString::fromLatin1(DurableKey), mode.Durable);
     settings.setValue(QString::fromLatin1(ColdKey), mode.Cold);
+    settings.setValue(QString::fromLatin1(CeilingKey), mode.Ceiling);
     settings.setValue(QString::fromLatin1(RepeatsKey),
                       mode.UntilSteady ? QVariant(QString::fromLatin1(UntilSteadyValue))
                                        : QVariant(mode.Repeats));

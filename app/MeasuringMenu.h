@@ -35,6 +35,7 @@ public:
     QAction* Cold = nullptr;
     QAction* Repeats[3] = {};
     QAction* UntilSteady = nullptr; // in the repeats' group: at most 9, within 5 %
+    QAction* Ceiling = nullptr;     // before the sweep, the device's ceiling by direct I/O
 
 private:
     void Load();

@@ -1,6 +1,7 @@
 // The run's algorithm, in the order the phases must keep.
 #include "bench/BenchmarkRun.h"
 
+#include "bench/Ceiling.h"
 #include "bench/PassProbe.h"
 #include "bench/Scales.h"
 #include "bench/ShownText.h"
@@ -94,6 +95,9 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
                                                  static_cast<std::uint32_t>(FBlockSize)));
     host.ClearResults();
     try {
+        if (FMode.Ceiling) {
+            TakeCeiling(host);
+        }
         // Each repeat is a whole iteration with a file of its own, so that no repeat inherits
         // the previous one's file, blocks or cache.
         for (std::optional<std::size_t> counter = plan.Next(); counter && !stop;
@@ -217,6 +221,22 @@ void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t 
     if (const std::string left = cleanUp(); !left.empty()) {
         throw Exception(left);
     }
+}
+
+void TBenchmarkRun::TakeCeiling(TRunHost& host) {
+    const bool& stop = host.StopFlag();
+    host.ProcessMessages();
+    if (stop) {
+        return;
+    }
+    try {
+        if (const std::optional<TCeiling> ceiling = MeasureCeiling(host, FTestFileName)) {
+            host.CeilingMeasured(*ceiling);
+        }
+    } catch (const ECeilingRefused& refused) {
+        host.CeilingRefused(refused.what());
+    }
+    host.ProcessMessages();
 }
 
 void TBenchmarkRun::Settle(TRunHost& host, const char* pass) {

@@ -44,6 +44,7 @@ private:
     };
 
     void RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t counter);
+    void TakeCeiling(TRunHost& host);
     void Settle(TRunHost& host, const char* pass);
     void DropFromCache(TRunHost& host);
     // Keeps a pass's sample and adds the rows it completes.

@@ -42,6 +42,9 @@ struct TResultRow {
     // Whether the samples' median interval came within the run's target; none when the run
     // repeated a fixed number of times.
     std::optional<bool> Steady;
+    // Durable writes and cold reads of a run that measured the device's ceiling: the row's
+    // throughput as a share of the ceiling of its direction.
+    std::optional<double> CeilingShare;
 
     std::chrono::nanoseconds Elapsed() const { return End - Start; }
     double ElapsedSeconds() const { return std::chrono::duration<double>(Elapsed()).count(); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "bench/AccessMethod.h"
+#include "bench/Ceiling.h"
 #include "bench/ResultRow.h"
 
 #include <cstdint>
@@ -27,6 +28,7 @@ struct TMeasuringMode {
     bool UntilSteady = false;
     int MaxRepeats = 9;
     double TargetPercent = 5;
+    bool Ceiling = false; // before the first iteration: the device's ceiling by direct I/O
 };
 
 // The steps a measuring mode adds to an iteration, as the host is told of them.
@@ -58,6 +60,11 @@ public:
     virtual TMeasuringMode MeasuringMode() const { return {}; }
     // Told as a mode's step begins; nothing to show by default.
     virtual void MeasuringStep(TMeasuringStep) {}
+    // The device's ceiling, when the mode asked for it and it was measured.
+    virtual void CeilingMeasured(const TCeiling&) {}
+    // Why there is no ceiling where direct I/O can't measure one, in plain words; the run
+    // goes on without it.
+    virtual void CeilingRefused(const std::string&) {}
 
     // The stop flag: cleared at the start of a run, set only while the host processes
     // events. The run reads it between blocks, so it is handed out once.

@@ -11,6 +11,7 @@
 #include "results/RunRecord.h"
 
 #include <iosfwd>
+#include <optional>
 #include <string>
 
 namespace orvane::cli {
@@ -45,6 +46,8 @@ public:
     void SetGaugeProgress(std::int32_t progress) override;
     void ClearResults() override;
     void AddResultRow(TResultList list, const TResultRow& row) override;
+    void CeilingMeasured(const TCeiling& ceiling) override { FRecord.SetCeiling(ceiling); }
+    void CeilingRefused(const std::string& reason) override { FRecord.SetCeilingNote(reason); }
 
     const std::string& TestFile() const { return FTestFile; }
     int StopSignal() const { return FStopSignal; }

@@ -111,6 +111,9 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                  "timed interval)");
     app.add_flag("--cold", options.Mode.Cold,
                  "drop the test file from the page cache before each read pass");
+    app.add_flag("--ceiling", options.Mode.Ceiling,
+                 "first measure the device's ceiling: a direct-I/O write and read of the file's "
+                 "size in 1 MiB transfers, shown above the table");
     app.add_option("--repeat", repeat,
                    "run every chunk size N times and report the median (default 1); auto: "
                    "repeat each until its median's confidence interval is within --target")
@@ -211,7 +214,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 Joined(methodNames, "|") +
                 "] "
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
-                "[--durable] [--cold] [--repeat N|auto [--max-repeats N] [--target P]] "
+                "[--durable] [--cold] [--ceiling] [--repeat N|auto [--max-repeats N] [--target P]] "
                 "[--dir DIR | --file PATH] "
                 "[--format table|csv|json] [--output FILE] [--host-label NAME] [--no-history] | "
                 "--clean DIR | "

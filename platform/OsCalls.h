@@ -7,6 +7,7 @@
 #ifndef _WIN32
 
 #include <cstddef>
+#include <cstdint>
 #include <dirent.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 #include <sys/statvfs.h>
 #include <sys/types.h>
 #include <time.h>
+#include <vector>
 
 namespace orvane::platform {
 
@@ -23,6 +25,8 @@ namespace orvane::platform {
     X(Open, open, int, const char*, int, mode_t)                                                   \
     X(Read, read, ssize_t, int, void*, size_t)                                                     \
     X(Write, write, ssize_t, int, const void*, size_t)                                             \
+    X(Pread, pread, ssize_t, int, void*, size_t, off_t)                                            \
+    X(Pwrite, pwrite, ssize_t, int, const void*, size_t, off_t)                                    \
     X(Lseek, lseek, off_t, int, off_t, int)                                                        \
     X(Ftruncate, ftruncate, int, int, off_t)                                                       \
     X(Fsync, fsync, int, int)                                                                      \
@@ -38,6 +42,7 @@ namespace orvane::platform {
     X(Fstat, fstat, int, int, struct stat*)                                                        \
     X(Stat, stat, int, const char*, struct stat*)                                                  \
     X(Lstat, lstat, int, const char*, struct stat*)                                                \
+    X(Statx, statx, int, int, const char*, int, unsigned int, struct statx*)                       \
     X(Flock, flock, int, int, int)                                                                 \
     X(Ioctl, ioctl, int, int, unsigned long, void*)                                                \
     X(Fcntl, fcntl, int, int, int, long)                                                           \
@@ -104,6 +109,9 @@ public:
     void ShortenNth(TOsCall call, unsigned nth, std::size_t count);
     // From now on statvfs reports this many bytes available to the caller.
     void FakeFreeSpace(unsigned long long bytes);
+    // From now on a statx that succeeds reports this alignment for direct I/O, as a file
+    // system that tells it does (STATX_DIOALIGN).
+    void FakeDirectAlignment(std::uint32_t memory, std::uint32_t offset);
     void Clear();
 
     unsigned Count(TOsCall call) const;
@@ -112,6 +120,16 @@ public:
     // mappings made minus unmapped, since the injector was made or last cleared.
     long OpenDescriptors() const;
     long LiveMappings() const;
+
+    // A positioned transfer (pread or pwrite) as it was asked of the system.
+    struct TTransfer {
+        TOsCall Call;
+        const void* Buffer;
+        off_t Offset;
+        std::size_t Count;
+    };
+    // Every positioned transfer since the injector was made or last cleared, in order.
+    std::vector<TTransfer> Transfers() const;
 };
 
 } // namespace orvane::platform

@@ -226,6 +226,14 @@ const TColumn Columns[] = {
     {"source", TCellKind::Text,
      [](const TResultRow& r) -> TCell { return std::string(PassSourceName(SourceOfPass(r))); },
      nullptr, 0, nullptr, 0, nullptr},
+    {"ceiling_share", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return Optional(r.CeilingShare); },
+     [](TResultRow& r, const TCell& cell) {
+         r.CeilingShare = std::holds_alternative<double>(cell)
+                              ? std::optional(std::get<double>(cell))
+                              : std::nullopt;
+     },
+     4, nullptr, 0, nullptr},
     {"device_bytes", TCellKind::Count,
      [](const TResultRow& r) -> TCell { return Optional(r.Proof.DeviceBytes); },
      [](TResultRow& r, const TCell& cell) {
@@ -286,6 +294,21 @@ TCell TextCell(const std::string& text) {
         json, csv, TCellKind::Count,                                                               \
             [](const TRunInfo& i) -> TCell { return Optional(i.member); },                         \
             [](TRunInfo& i, const TCell& cell) { i.member = OptionalOf<std::uint64_t>(cell); }     \
+    }
+
+// A figure of the ceiling: none where the run measured none; reading one back makes it.
+#define ORVANE_INFO_CEILING(json, csv, member)                                                     \
+    {                                                                                              \
+        json, csv, TCellKind::Number,                                                              \
+            [](const TRunInfo& i) -> TCell {                                                       \
+                return i.Ceiling ? TCell(i.Ceiling->member) : std::monostate{};                    \
+            },                                                                                     \
+            [](TRunInfo& i, const TCell& cell) {                                                   \
+                if (const auto* value = std::get_if<double>(&cell)) {                              \
+                    i.Ceiling = i.Ceiling.value_or(TCeiling{});                                    \
+                    i.Ceiling->member = *value;                                                    \
+                }                                                                                  \
+            }                                                                                      \
     }
 
 const TInfoField Fields[] = {
@@ -378,6 +401,43 @@ const TInfoField Fields[] = {
     ORVANE_INFO_COUNT("host.physical_block_bytes", "physical_block_bytes", Host.PhysicalBlockBytes),
     ORVANE_INFO_TEXT("host.scheduler", "scheduler", Host.Scheduler),
     ORVANE_INFO_TEXT("host.mount_options", "mount_options", Host.MountOptions),
+    ORVANE_INFO_CEILING("ceiling.write_kib_per_s", "ceiling_write_kib_per_s", WriteKiBPerSecond),
+    ORVANE_INFO_CEILING("ceiling.read_kib_per_s", "ceiling_read_kib_per_s", ReadKiBPerSecond),
+    {"ceiling.alignment.memory", nullptr, TCellKind::Count,
+     [](const TRunInfo& i) -> TCell {
+         return i.Ceiling ? TCell(std::uint64_t{i.Ceiling->Alignment.Memory}) : std::monostate{};
+     },
+     [](TRunInfo& i, const TCell& cell) {
+         if (const auto bytes = OptionalOf<std::uint64_t>(cell); bytes && i.Ceiling) {
+             i.Ceiling->Alignment.Memory = static_cast<std::uint32_t>(*bytes & 0xFFFFFFFFu);
+         }
+     }},
+    {"ceiling.alignment.offset", nullptr, TCellKind::Count,
+     [](const TRunInfo& i) -> TCell {
+         return i.Ceiling ? TCell(std::uint64_t{i.Ceiling->Alignment.Offset}) : std::monostate{};
+     },
+     [](TRunInfo& i, const TCell& cell) {
+         if (const auto bytes = OptionalOf<std::uint64_t>(cell); bytes && i.Ceiling) {
+             i.Ceiling->Alignment.Offset = static_cast<std::uint32_t>(*bytes & 0xFFFFFFFFu);
+         }
+     }},
+    {"ceiling.alignment.source", nullptr, TCellKind::Text,
+     [](const TRunInfo& i) -> TCell {
+         if (!i.Ceiling) {
+             return std::monostate{};
+         }
+         return std::string(i.Ceiling->Alignment.Source == platform::TAlignmentSource::Statx
+                                ? "statx"
+                                : "logical block size");
+     },
+     [](TRunInfo& i, const TCell& cell) {
+         if (const auto* text = std::get_if<std::string>(&cell); text != nullptr && i.Ceiling) {
+             i.Ceiling->Alignment.Source = *text == "statx"
+                                               ? platform::TAlignmentSource::Statx
+                                               : platform::TAlignmentSource::LogicalBlockSize;
+         }
+     }},
+    ORVANE_INFO_TEXT("ceiling_note", "ceiling_note", CeilingNote),
     {"config_hash", "config_hash", TCellKind::Text,
      [](const TRunInfo& i) -> TCell { return ConfigHash(i); }, [](TRunInfo&, const TCell&) {}},
     {"file_size", nullptr, TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.FileSize; },
@@ -394,6 +454,7 @@ const TInfoField Fields[] = {
 #undef ORVANE_INFO_TEXT
 #undef ORVANE_INFO_FLAG
 #undef ORVANE_INFO_COUNT
+#undef ORVANE_INFO_CEILING
 
 } // namespace
 

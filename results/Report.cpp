@@ -1,6 +1,7 @@
 // The report writers, all driven by the column tables.
 #include "results/Report.h"
 
+#include "bench/ShownText.h"
 #include "results/Columns.h"
 #include "results/JsonCells.h"
 
@@ -57,6 +58,9 @@ std::string Table(const TSavedRun& run) {
         out += first ? "" : " ";
         out += column.Width < 0 ? text + pad : pad + text;
     };
+    if (const std::string ceiling = CeilingLine(run.Info); !ceiling.empty()) {
+        out += EscapeControls(ceiling) + "\n\n";
+    }
     for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
         out += pass == TResultList::Write ? "Write\n" : "\nRead\n";
         bool first = true;

@@ -71,6 +71,9 @@ std::string RowSummary(const TResultRow& row) {
     if (row.Proof.CachedBytesAtStart) {
         summary += "; cached at start " + FormatBytes(*row.Proof.CachedBytesAtStart);
     }
+    if (row.CeilingShare) {
+        summary += "; " + DecimalText(*row.CeilingShare * 100, 0) + " % of the device's ceiling";
+    }
     if (figures.Source != TPassSource::Unknown) {
         summary += "; source: " + std::string(PassSourceName(figures.Source));
     }

@@ -2,6 +2,7 @@
 #include "results/RunInfo.h"
 
 #include "bench/Methods.h"
+#include "results/Cells.h"
 
 #include <algorithm>
 #include <chrono>
@@ -119,6 +120,26 @@ bool SameRun(const TRunInfo& a, const TRunInfo& b) {
            a.Mode.Durable == b.Mode.Durable && a.Mode.Cold == b.Mode.Cold &&
            a.Mode.Repeats == b.Mode.Repeats && a.Mode.UntilSteady == b.Mode.UntilSteady &&
            a.Host.Label == b.Host.Label;
+}
+
+std::string CeilingLine(const TRunInfo& info) {
+    if (info.Ceiling) {
+        const platform::TDirectAlignment& alignment = info.Ceiling->Alignment;
+        std::string aligned = std::to_string(alignment.Memory) + " bytes";
+        if (alignment.Offset != alignment.Memory) {
+            aligned += " in memory and " + std::to_string(alignment.Offset) + " in the file";
+        }
+        aligned += alignment.Source == platform::TAlignmentSource::Statx
+                       ? " as statx tells"
+                       : " by the device's logical block size";
+        return "Ceiling (direct I/O in 1 MiB transfers, aligned to " + aligned + "): write " +
+               DecimalText(info.Ceiling->WriteKiBPerSecond / 1024, 1) + " MiB/s, read " +
+               DecimalText(info.Ceiling->ReadKiBPerSecond / 1024, 1) + " MiB/s";
+    }
+    if (!info.CeilingNote.empty()) {
+        return "Ceiling: not measured: " + info.CeilingNote;
+    }
+    return {};
 }
 
 const char* OutcomeName(TRunOutcome outcome) {

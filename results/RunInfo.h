@@ -4,6 +4,7 @@
 
 #include "bench/AccessMethod.h"
 #include "bench/BenchmarkRun.h"
+#include "bench/Ceiling.h"
 #include "bench/RunHost.h"
 #include "bench/Scales.h"
 #include "orvane/Version.h"
@@ -62,6 +63,9 @@ struct TRunInfo {
     std::optional<bool> ModeHonoured;
     std::string ModeNote;
     std::string ModeSummary;
+    // The device's ceiling where the run measured it, or why it could not.
+    std::optional<TCeiling> Ceiling;
+    std::string CeilingNote;
 };
 
 // A run's settings, as the window's controls or the command line's options give them.
@@ -93,6 +97,10 @@ bool SameRun(const TRunInfo& a, const TRunInfo& b);
 
 // "completed", "stopped" or "failed": how a run that measured ended.
 const char* OutcomeName(TRunOutcome outcome);
+
+// The ceiling in a line, as the table shows it above the rows: what direct I/O moved and how
+// its transfers were aligned, or why no ceiling was measured; empty where none was asked.
+std::string CeilingLine(const TRunInfo& info);
 
 // One line naming the run: "win32 buffered W+R, block 256, file 1M, durable, median of 3,
 // 2026-12-08 10:20:31".

@@ -23,6 +23,19 @@ void TRunRecord::Begin(const TRunSettings& settings, const std::string& director
     FPromises = {};
 }
 
+void TRunRecord::Add(const TResultRow& row) {
+    TResultRow& kept = FRun.Rows.emplace_back(row);
+    const TRunInfo& info = FRun.Info;
+    if (!info.Ceiling) {
+        return;
+    }
+    const bool write = row.Pass == TResultList::Write;
+    const double ceiling = write ? info.Ceiling->WriteKiBPerSecond : info.Ceiling->ReadKiBPerSecond;
+    if ((write ? info.Mode.Durable : info.Mode.Cold) && ceiling > 0) {
+        kept.CeilingShare = row.KiBPerSecond() / ceiling;
+    }
+}
+
 void TRunRecord::Finish(TRunOutcome outcome, const std::string& testFile) {
     if (outcome == TRunOutcome::Cancelled || outcome == TRunOutcome::FileExists ||
         outcome == TRunOutcome::NotEnoughSpace) {

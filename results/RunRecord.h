@@ -21,7 +21,10 @@ public:
                const std::string& program);
     // The run clears its rows as it starts measuring.
     void ClearRows() { FRun.Rows.clear(); }
-    void Add(const TResultRow& row) { FRun.Rows.push_back(row); }
+    // A durable write or cold read row gets its share of the ceiling, where there is one.
+    void Add(const TResultRow& row);
+    void SetCeiling(const TCeiling& ceiling) { FRun.Info.Ceiling = ceiling; }
+    void SetCeilingNote(const std::string& reason) { FRun.Info.CeilingNote = reason; }
     // How the run ended. A run that never began measuring (cancelled, its name taken, too
     // little space) leaves the record as it was: the last run that measured.
     void Finish(TRunOutcome outcome, const std::string& testFile);

@@ -1,6 +1,8 @@
 // The system-call table and the fault injector that can stand in for it.
 #include "platform/OsCalls.h"
 
+#include "platform/linux/StatxDio.h"
+
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -94,6 +96,8 @@ using ::munlock;
 using ::munmap;
 using ::nanosleep;
 using ::opendir;
+using ::pread;
+using ::pwrite;
 using ::read;
 using ::readdir;
 using ::readlink;
@@ -101,6 +105,7 @@ using ::realpath;
 using ::rename;
 using ::stat;
 using ::statvfs;
+using ::statx;
 using ::unlink;
 using ::write;
 
@@ -133,8 +138,12 @@ struct TInjectorState {
     std::vector<TPlan> plans;
     bool fakeFreeSpace = false;
     unsigned long long freeSpace = 0;
+    bool fakeAlignment = false;
+    std::uint32_t memoryAlignment = 0;
+    std::uint32_t offsetAlignment = 0;
     long descriptors = 0;
     long mappings = 0;
+    std::vector<TFaultInjector::TTransfer> transfers;
 };
 
 TInjectorState injector;
@@ -217,6 +226,55 @@ template <> struct TFaulty<TOsCall::Read, ssize_t, int, void*, size_t> {
 template <> struct TFaulty<TOsCall::Write, ssize_t, int, const void*, size_t> {
     static ssize_t Call(int fd, const void* buffer, size_t count) {
         return TFaultyTransfer<ssize_t, const void*>::Call<TOsCall::Write>(fd, buffer, count);
+    }
+};
+
+// Positioned transfers are recorded as asked, so that a test sees every buffer and offset.
+template <TOsCall Kind, typename Buffer> struct TFaultyPositioned {
+    static ssize_t Call(int fd, Buffer buffer, size_t count, off_t offset) {
+        {
+            std::lock_guard guard(injector.lock);
+            injector.transfers.push_back({Kind, buffer, offset, count});
+        }
+        const int err = Strike(Kind, &count);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        if constexpr (Kind == TOsCall::Pread) {
+            return realCalls.pread(fd, buffer, count, offset);
+        } else {
+            return realCalls.pwrite(fd, buffer, count, offset);
+        }
+    }
+};
+template <> struct TFaulty<TOsCall::Pread, ssize_t, int, void*, size_t, off_t> {
+    static ssize_t Call(int fd, void* buffer, size_t count, off_t offset) {
+        return TFaultyPositioned<TOsCall::Pread, void*>::Call(fd, buffer, count, offset);
+    }
+};
+template <> struct TFaulty<TOsCall::Pwrite, ssize_t, int, const void*, size_t, off_t> {
+    static ssize_t Call(int fd, const void* buffer, size_t count, off_t offset) {
+        return TFaultyPositioned<TOsCall::Pwrite, const void*>::Call(fd, buffer, count, offset);
+    }
+};
+
+template <>
+struct TFaulty<TOsCall::Statx, int, int, const char*, int, unsigned int, struct statx*> {
+    static int Call(int dirFd, const char* path, int flags, unsigned int mask, struct statx* info) {
+        const int err = Strike(TOsCall::Statx, nullptr);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        const int result = realCalls.statx(dirFd, path, flags, mask, info);
+        std::lock_guard guard(injector.lock);
+        if (result == 0 && injector.fakeAlignment) {
+            info->stx_mask |= STATX_DIOALIGN;
+            SetStatxField(*info, StatxDioMemoryOffset, injector.memoryAlignment);
+            SetStatxField(*info, StatxDioOffsetOffset, injector.offsetAlignment);
+        }
+        return result;
     }
 };
 
@@ -375,11 +433,20 @@ void TFaultInjector::FakeFreeSpace(unsigned long long bytes) {
     injector.freeSpace = bytes;
 }
 
+void TFaultInjector::FakeDirectAlignment(std::uint32_t memory, std::uint32_t offset) {
+    std::lock_guard guard(injector.lock);
+    injector.fakeAlignment = true;
+    injector.memoryAlignment = memory;
+    injector.offsetAlignment = offset;
+}
+
 void TFaultInjector::Clear() {
     std::lock_guard guard(injector.lock);
     injector.counts = {};
     injector.plans.clear();
     injector.fakeFreeSpace = false;
+    injector.fakeAlignment = false;
+    injector.transfers.clear();
     injector.descriptors = 0;
     injector.mappings = 0;
 }
@@ -406,6 +473,11 @@ long TFaultInjector::OpenDescriptors() const {
 long TFaultInjector::LiveMappings() const {
     std::lock_guard guard(injector.lock);
     return injector.mappings;
+}
+
+std::vector<TFaultInjector::TTransfer> TFaultInjector::Transfers() const {
+    std::lock_guard guard(injector.lock);
+    return injector.transfers;
 }
 
 } // namespace orvane::platform

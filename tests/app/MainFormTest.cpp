@@ -4,6 +4,7 @@
 #include "app/ClassicLook.h"
 #include "app/Frames.h"
 #include "app/Gauge.h"
+#include "bench/Methods.h"
 #include "bench/ResultRow.h"
 #include "tests/support/Contrast.h"
 #include "tests/support/FakeDialogs.h"
@@ -152,6 +153,25 @@ TEST_F(MainFormTest, WindowIsFixedAndCaptioned) {
     EXPECT_TRUE(Form.windowFlags().testFlag(Qt::WindowSystemMenuHint));
     for (int size : {16, 32, 48}) {
         EXPECT_EQ(Form.windowIcon().pixmap(size).width(), size) << size;
+    }
+}
+
+// The radio items come from the list of methods: each caption, however long a new one is,
+// fits its item, and each item its group.
+TEST_F(MainFormTest, EveryMethodsCaptionFitsItsPlace) {
+    ASSERT_GT(Methods().size(), 0u);
+    for (std::size_t i = 0; i < Methods().size(); ++i) {
+        const QRadioButton* item = Form.AccessRadioItem(static_cast<TAccessMethod>(i));
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->text().remove(QLatin1Char('&')),
+                  QString::fromLatin1(Methods()[i]->Caption));
+        // The indicator, its gap and the caption's own width: what must be seen of it.
+        const int shown = item->style()->pixelMetric(QStyle::PM_ExclusiveIndicatorWidth) +
+                          item->style()->pixelMetric(QStyle::PM_RadioButtonLabelSpacing) +
+                          item->fontMetrics().horizontalAdvance(item->text());
+        EXPECT_LE(shown, item->width()) << Methods()[i]->Caption;
+        EXPECT_TRUE(Form.AccessRadioGroup->rect().contains(item->geometry()))
+            << Methods()[i]->Caption;
     }
 }
 

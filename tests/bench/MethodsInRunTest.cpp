@@ -20,12 +20,17 @@ using testing::InChild;
 using testing::TTempDir;
 
 constexpr std::uint32_t MiB = 1048576;
-const TAccessMethod AllMethods[] = {TAccessMethod::amFile, TAccessMethod::amMmio,
-                                    TAccessMethod::amWin32};
+// Every method in the program's own list, so that a new one is run here too.
+std::vector<TAccessMethod> AllMethods() {
+    std::vector<TAccessMethod> methods;
+    for (std::size_t i = 0; i < Methods().size(); ++i) {
+        methods.push_back(static_cast<TAccessMethod>(i));
+    }
+    return methods;
+}
 
 const char* Name(TAccessMethod method) {
-    static const char* const names[] = {"File", "mmio", "Win32"};
-    return names[static_cast<int>(method)];
+    return MethodOps(method).Caption;
 }
 
 // The write(2) and read(2) calls of each timed pass and its close, by chunk label.
@@ -104,7 +109,7 @@ TEST_F(MethodsInRunTest, Win32UsesItsDefaultBufferOrTheChunkSizeInWholePages) {
 }
 
 TEST_F(MethodsInRunTest, EveryMethodAndBoxRunsToTheEnd) {
-    for (TAccessMethod method : AllMethods) {
+    for (TAccessMethod method : AllMethods()) {
         for (bool ticked : {false, true}) {
             SCOPED_TRACE(::testing::Message() << Name(method) << (ticked ? " ticked" : " clear"));
             TRecordingHost host = Host(method, ticked, ticked);
@@ -190,7 +195,7 @@ TEST_F(MethodsInRunTest, AStopBeforeTheLoopsStillOpensExtendsAndCloses) {
 }
 
 TEST_F(MethodsInRunTest, AFaultAtEveryKindOfSystemCallLeavesNoFile) {
-    for (TAccessMethod method : AllMethods) {
+    for (TAccessMethod method : AllMethods()) {
         for (bool ticked : {false, true}) {
             SCOPED_TRACE(::testing::Message() << Name(method) << (ticked ? " ticked" : " clear"));
             std::array<unsigned, platform::OsCallKinds> firstIteration{};

@@ -11,9 +11,12 @@
 
 #include <csignal>
 #include <gtest/gtest.h>
+#include <linux/magic.h>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <sys/mount.h>
+#include <sys/vfs.h>
 #include <sys/xattr.h>
 
 namespace orvane::cli {
@@ -68,6 +71,7 @@ TEST(Cli, OptionsAndTheirExitCodes) {
         {{"--dir", "/tmp", "--file", "/tmp/x.tmp"}, 2, "excludes"},
         {{"extra"}, 2, "Usage:"},
         {{"--help"}, 0, "--repeat N"},
+        {{"--help"}, 0, "--ceiling"},
         {{"--repeat", "0"}, 2, "Usage:"},
         {{"--repeat", "x"}, 2, "Usage:"},
         {{"--repeat"}, 2, "Usage:"},
@@ -261,6 +265,57 @@ TEST(Cli, ATableRunOfTheFileMethod) {
         EXPECT_NE(result.out.find("Throughput (KB/s)               Device\n"), std::string::npos);
         EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 2 * 13 + 1);
         EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+    }
+}
+
+TEST(Cli, TheCeilingStandsAboveTheTable) {
+    TTempDir disk;
+    std::string memory = "/dev/shm/orvane-cli-XXXXXX";
+    struct statfs info {};
+    const bool tmpfs = ::statfs("/dev/shm", &info) == 0 && info.f_type == TMPFS_MAGIC &&
+                       ::mkdtemp(memory.data()) != nullptr;
+    struct Case {
+        const char* what;
+        std::string dir;
+        std::string pattern; // the first lines, up to the table's
+    };
+    const Case cases[] = {
+        {"a disk", disk.Dir(),
+         "Ceiling \\(direct I/O in 1 MiB transfers, aligned to [0-9]+ bytes (as statx tells|by "
+         "the device's logical block size)\\): write [0-9]+\\.[0-9] MiB/s, read "
+         "[0-9]+\\.[0-9] MiB/s\n\nWrite\n"},
+        {"tmpfs", tmpfs ? memory : "",
+         "Ceiling: not measured: tmpfs keeps its files in memory: there is no device under it "
+         "whose ceiling direct I/O could measure\n\nWrite\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.dir.empty()) {
+            continue; // no tmpfs here
+        }
+        const TResult result =
+            RunCliCapturing({"--dir", c.dir, "--file-size", "1M", "--ceiling", "--no-history"});
+        ASSERT_EQ(result.code, 0) << result.err;
+        const std::size_t table = result.out.find("Write\n") + 6;
+        EXPECT_TRUE(std::regex_match(result.out.substr(0, table), std::regex(c.pattern)))
+            << result.out.substr(0, table);
+        EXPECT_NE(result.out.find("R: 1M"), std::string::npos);
+        // In JSON the ceiling, or why there is none, and each durable or cold row's share.
+        const TResult json =
+            RunCliCapturing({"--dir", c.dir, "--file-size", "1M", "--ceiling", "--durable",
+                             "--cold", "--format", "json", "--no-history"});
+        ASSERT_EQ(json.code, 0) << json.err;
+        const nlohmann::json document = nlohmann::json::parse(json.out);
+        const bool measured = document["ceiling"]["write_kib_per_s"].is_number();
+        EXPECT_EQ(measured, c.what == std::string("a disk"));
+        EXPECT_EQ(document["ceiling_note"].get<std::string>().empty(), measured);
+        for (const auto& row : document["rows"]) {
+            EXPECT_EQ(row["ceiling_share"].is_number(), measured);
+        }
+        EXPECT_TRUE(DirectoryIsEmpty(c.dir));
+    }
+    if (tmpfs) {
+        std::filesystem::remove_all(memory);
     }
 }
 

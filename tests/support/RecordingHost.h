@@ -7,6 +7,7 @@
 #include "bench/Scales.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,11 @@ public:
         static const char* const names[] = {"settle", "flush", "drop"};
         Record(std::string("step ") + names[static_cast<int>(step)]);
     }
+    void CeilingMeasured(const TCeiling& ceiling) override {
+        Ceiling = ceiling;
+        Record("ceiling");
+    }
+    void CeilingRefused(const std::string& reason) override { Record("ceiling refused " + reason); }
     bool& StopFlag() override { return Stop; }
     bool ChooseTestFile(std::string& fileName) override {
         Proposed = fileName;
@@ -111,6 +117,7 @@ public:
     std::int64_t FreeBytesShown = -2;
     int GaugeSteps = 0;
     std::int32_t LastGauge = 0;
+    std::optional<TCeiling> Ceiling;
 
 private:
     void Record(std::string event) {
