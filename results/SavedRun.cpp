@@ -3,6 +3,7 @@
 
 #include "bench/Scales.h"
 #include "platform/OsCalls.h"
+#include "results/Cells.h"
 #include "results/Columns.h"
 #include "results/JsonCells.h"
 
@@ -55,7 +56,7 @@ std::string ReadResultsFile(const std::string& path) {
                                          : "it is not a regular file, so not a saved run");
     }
     if (static_cast<std::uint64_t>(info.st_size) > MaxSavedRunBytes) {
-        Fail(path, "at " + std::to_string(info.st_size / 1048576) +
+        Fail(path, "at " + DecimalText(static_cast<double>(info.st_size) / 1048576, 1) +
                        " MiB it is larger than any saved run (" +
                        std::to_string(MaxSavedRunBytes >> 20) + " MiB at most)");
     }
