@@ -1,6 +1,7 @@
 // The chart's own window: the main window's last run, with saved results added beside it
-// for comparison, the throughput axis linear or logarithmic, and the chart exported as PNG
-// or SVG.
+// for comparison, the runs listed beside the chart with a check box each to show or hide
+// them, the chart's values as a table, the throughput axis linear or logarithmic, and the
+// chart exported as PNG or SVG. Unlike the main window it follows the desktop's look.
 #pragma once
 
 #include "results/SavedRun.h"
@@ -11,13 +12,16 @@
 #include <vector>
 
 class QCheckBox;
+class QListWidget;
 class QPushButton;
+class QTabWidget;
 
 namespace orvane {
 
 namespace charts {
+class TChartValues;
 class TChartView;
-}
+} // namespace charts
 class TDialogs;
 
 class TChartWindow : public QWidget {
@@ -34,6 +38,10 @@ public:
     void AddFiles(const std::vector<std::string>& files);
 
     charts::TChartView* View() const { return FView; }
+    charts::TChartValues* Values() const { return FValues; }
+    // One checkable entry per run, in the chart's order.
+    QListWidget* RunList() const { return FRunList; }
+    QTabWidget* Tabs() const { return FTabs; }
     QPushButton* AddButton = nullptr;
     QPushButton* RemoveButton = nullptr;
     QCheckBox* LogScaleBox = nullptr;
@@ -45,9 +53,13 @@ private:
     void Export();
     void Show();
     bool Shown(const results::TSavedRun& run) const;
+    void FitIntoScreen();
 
     TDialogs& FDialogs;
+    QTabWidget* FTabs = nullptr;
     charts::TChartView* FView = nullptr;
+    charts::TChartValues* FValues = nullptr;
+    QListWidget* FRunList = nullptr;
     std::optional<results::TSavedRun> FCurrent;
     std::vector<results::TSavedRun> FAdded;
 };

@@ -3,6 +3,7 @@
 
 #include "app/Artwork.h"
 #include "app/ClassicLook.h"
+#include "app/DesktopLook.h"
 #include "app/Dialogs.h"
 #include "app/MainForm.h"
 #include "app/Priorities.h"
@@ -142,6 +143,7 @@ int RunOrvane(int& argc, char** argv) {
     QApplication::setApplicationName(QString::fromLatin1(ApplicationTitle));
     QApplication::setOrganizationName(QString::fromLatin1(ApplicationTitle)); // the settings' place
     QApplication::setWindowIcon(ApplicationIcon());
+    RememberDesktopLook(application); // for the chart's window, which follows the desktop
     ApplyClassicLook(application);
     DecimalSeparator(); // the user's locale as it is at program start
 

@@ -1,5 +1,5 @@
-// The chart in a widget: the runs it shows, the throughput axis's scale, and the row of a
-// point under the mouse shown as a tool tip.
+// The chart in a widget: the runs it shows, which of them are hidden, the throughput axis's
+// scale, and the row of the point nearest the mouse (within a few pixels) as a tool tip.
 #pragma once
 
 #include "charts/ThroughputChart.h"
@@ -17,13 +17,26 @@ public:
     const std::vector<results::TSavedRun>& Runs() const { return FRuns; }
     void SetLogThroughput(bool logarithmic);
     bool LogThroughput() const { return FOptions.LogThroughput; }
+    // Leaves the run at `index` out of the chart, or shows it again.
+    void SetRunHidden(std::size_t index, bool hidden);
+    // The chart's options as they stand (hidden runs, scale, colours).
+    const TChartOptions& Options() const { return FOptions; }
+    void SetOptions(const TChartOptions& options);
 
-    // What the last point hovered showed; empty once the mouse has left it.
+    // The text of the point nearest `position` (view coordinates) within PointReach pixels;
+    // empty where none is that near.
+    QString TextNear(QPoint position) const;
+    // What the tool tip last showed; empty once the mouse has left every point.
     const QString& HoverText() const { return FHoverText; }
+
+    static constexpr int PointReach = 10;
+
+protected:
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void Rebuild();
-    void Hovered(const QXYSeries* series, const QPointF& point, bool inside);
 
     std::vector<results::TSavedRun> FRuns;
     TChartOptions FOptions;

@@ -11,7 +11,6 @@
 #include <QFont>
 #include <QLegendMarker>
 #include <QLineSeries>
-#include <QLogValueAxis>
 #include <QPen>
 #include <QValueAxis>
 #include <algorithm>
@@ -24,15 +23,18 @@ namespace {
 
 const char* const RunLabelProperty = "orvaneRunLabel";
 const char* const RowTextsProperty = "orvaneRowTexts";
-const char* const LegendProperty = "orvaneLegend";
+const char* const TitleText = "<b>Throughput by chunk size</b> (solid: write, dashed: read)";
 const char* const NoRunsText = "No runs yet: a run, or saved results added, draws its rows here";
+const char* const BandLegendText = "band: slowest to fastest repeat";
 constexpr double EmptyAxisMiBPerSecond = 95; // 0 to 100 once made nice
 
-// Distinct on a light background and for the common kinds of colour blindness.
+// Distinct on a light and on a dark background, and for the common kinds of colour
+// blindness (Tableau 10).
 const QColor RunColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
                              QColor(0x2c, 0xa0, 0x2c), QColor(0x94, 0x67, 0xbd),
                              QColor(0xff, 0x7f, 0x0e), QColor(0x8c, 0x56, 0x4b),
-                             QColor(0xe3, 0x77, 0xc2), QColor(0x17, 0xbe, 0xcf)};
+                             QColor(0xe3, 0x77, 0xc2), QColor(0x17, 0xbe, 0xcf),
+                             QColor(0xbc, 0xbd, 0x22), QColor(0x7f, 0x7f, 0x7f)};
 
 double MiBPerSecond(double kibPerSecond) {
     return kibPerSecond / 1024.0;
@@ -69,14 +71,24 @@ std::string VersusFirst(const results::TSavedRun& first, const TResultRow& row) 
     return {};
 }
 
+// The throughput axis. On the logarithmic scale the series hold log10 of MiB/s and the axis
+// names 1, 2 and 5 of every decade at their places, which Qt's logarithmic axis can't.
 QAbstractAxis* ThroughputAxis(bool logarithmic, double lowest, double highest) {
     if (logarithmic) {
-        auto* axis = new QLogValueAxis;
-        axis->setBase(10);
-        axis->setLabelFormat(QStringLiteral("%g"));
-        axis->setMinorTickCount(8);
-        axis->setRange(std::pow(10.0, std::floor(std::log10(lowest))),
-                       std::pow(10.0, std::ceil(std::log10(highest))));
+        auto* axis = new QCategoryAxis;
+        axis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+        const double first = std::floor(std::log10(lowest));
+        const double last = std::ceil(std::log10(highest));
+        axis->setStartValue(first);
+        for (double decade = first; decade <= last; ++decade) {
+            for (const double step : {1.0, 2.0, 5.0}) {
+                const double value = step * std::pow(10.0, decade);
+                if (std::log10(value) <= last + 1e-9) {
+                    axis->append(QString::number(value, 'g', 6), std::log10(value));
+                }
+            }
+        }
+        axis->setRange(first, last);
         axis->setTitleText(QStringLiteral("Throughput (MiB/s, logarithmic)"));
         return axis;
     }
@@ -107,6 +119,19 @@ void UseChartFonts(QAbstractAxis& axis) {
 
 } // namespace
 
+QColor RunColour(std::size_t index) {
+    return RunColours[index % std::size(RunColours)];
+}
+
+QString RunLegendLabel(std::size_t index, const results::TSavedRun& run) {
+    std::string label = results::RunLabel(run.Info);
+    if (!run.Info.Host.Label.empty()) {
+        label += ", on " + run.Info.Host.Label;
+    }
+    return QString::number(index + 1) + QStringLiteral(": ") +
+           PlainChartText(QString::fromStdString(label));
+}
+
 QString PlainChartText(QString text) {
     // Control characters can't stand in XML (the SVG export) and mean nothing in a chart.
     for (QChar& c : text) {
@@ -124,19 +149,49 @@ double ChunkPosition(std::uint64_t chunkBytes) {
 QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                             const TChartOptions& options) {
     auto* chart = new QChart;
+    if (options.Dark) {
+        chart->setTheme(QChart::ChartThemeDark);
+    }
     chart->setTitleFont(ChartFont(9));
-    chart->legend()->setFont(ChartFont(9));
-    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setFont(ChartFont(8));
+    chart->legend()->setAlignment(Qt::AlignRight);
     chart->legend()->setShowToolTips(true);
     chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries); // solid or dashed
+    chart->legend()->setVisible(options.Legend);
 
-    std::map<std::uint64_t, QString> chunkLabels;
+    const auto hidden = [&](std::size_t r) {
+        return r < options.Hidden.size() && options.Hidden[r];
+    };
+    // The values first, so that the scale is known before a point is placed.
     double lowest = 0, highest = 0;
-    std::vector<QAbstractSeries*> made;
+    std::map<std::uint64_t, QString> chunkLabels;
     for (std::size_t r = 0; r < runs.size(); ++r) {
+        for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
+            for (const TResultRow* row :
+                 hidden(r) ? std::vector<const TResultRow*>{} : Measured(runs[r], pass)) {
+                const auto range = results::RepeatRange(*row);
+                const double y = MiBPerSecond(row->KiBPerSecond());
+                const double low = range ? MiBPerSecond(range->SlowestKiBPerSecond) : y;
+                const double high = range ? MiBPerSecond(range->FastestKiBPerSecond) : y;
+                lowest = lowest == 0 ? low : std::min(lowest, low);
+                highest = std::max(highest, high);
+                chunkLabels.emplace(row->ChunkBytes, Plain(row->ChunkLabel));
+            }
+        }
+    }
+    const bool logarithmic = options.LogThroughput && lowest > 0;
+    const auto place = [logarithmic](double mib) { return logarithmic ? std::log10(mib) : mib; };
+
+    std::vector<QAbstractSeries*> made;
+    bool anyBand = false;
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        if (hidden(r)) {
+            continue;
+        }
         const results::TSavedRun& run = runs[r];
-        const QColor colour = RunColours[r % std::size(RunColours)];
+        const QColor colour = RunColour(r);
         const QString runLabel = QString::fromStdString(results::RunLabel(run.Info));
+        bool runInLegend = false;
         for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
             const auto rows = Measured(run, pass);
             if (rows.empty()) {
@@ -145,7 +200,7 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
             const QString passName =
                 QString::fromLatin1(pass == TResultList::Write ? "write" : "read");
             auto* line = new QLineSeries;
-            line->setName(runLabel.toHtmlEscaped() + QStringLiteral(": ") + passName);
+            line->setName(Plain(runLabel.toStdString()) + QStringLiteral(": ") + passName);
             QPen pen(colour, 2);
             pen.setStyle(pass == TResultList::Write ? Qt::SolidLine : Qt::DashLine);
             line->setPen(pen);
@@ -159,60 +214,59 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
             for (const TResultRow* row : rows) {
                 const double x = ChunkPosition(row->ChunkBytes);
                 const double y = MiBPerSecond(row->KiBPerSecond());
-                line->append(x, y);
+                line->append(x, place(y));
                 std::string text = results::RowSummary(*row);
                 if (r > 0) {
                     text += VersusFirst(runs.front(), *row);
                 }
                 texts << QString::fromStdString(text);
-                chunkLabels.emplace(row->ChunkBytes, Plain(row->ChunkLabel));
-                const auto range = results::RepeatRange(*row);
-                const double low = range ? MiBPerSecond(range->SlowestKiBPerSecond) : y;
-                const double high = range ? MiBPerSecond(range->FastestKiBPerSecond) : y;
                 if (band != nullptr) {
-                    band->upperSeries()->append(x, high);
-                    band->lowerSeries()->append(x, low);
+                    const auto range = results::RepeatRange(*row);
+                    band->upperSeries()->append(
+                        x, place(range ? MiBPerSecond(range->FastestKiBPerSecond) : y));
+                    band->lowerSeries()->append(
+                        x, place(range ? MiBPerSecond(range->SlowestKiBPerSecond) : y));
                 }
-                lowest = lowest == 0 ? low : std::min(lowest, low);
-                highest = std::max(highest, high);
             }
             line->setProperty(RunLabelProperty, runLabel);
-            line->setProperty(LegendProperty, QStringLiteral("run %1 %2").arg(r + 1).arg(passName));
             line->setProperty(RowTextsProperty, texts);
             if (band != nullptr) {
                 band->upperSeries()->setParent(band);
                 band->lowerSeries()->setParent(band);
-                band->setName(line->name() + QStringLiteral(" (slowest to fastest repeat)"));
+                band->setName(QString::fromLatin1(BandLegendText));
                 QColor fill = colour;
                 fill.setAlpha(pass == TResultList::Write ? 60 : 35);
                 band->setBrush(fill);
                 band->setPen(Qt::NoPen);
                 chart->addSeries(band);
                 made.push_back(band);
+                for (QLegendMarker* marker : chart->legend()->markers(band)) {
+                    marker->setVisible(false); // one entry below explains every band
+                }
+                anyBand = true;
             }
             chart->addSeries(line);
             made.push_back(line);
-        }
-    }
-    // The legend names the series by run and pass; the title says what each run was.
-    for (QAbstractSeries* series : made) {
-        for (QLegendMarker* marker : chart->legend()->markers(series)) {
-            if (series->type() == QAbstractSeries::SeriesTypeArea) {
-                marker->setVisible(false);
-            } else {
-                marker->setLabel(series->property(LegendProperty).toString());
+            // One entry per run, on its first line: its number and what it was.
+            for (QLegendMarker* marker : chart->legend()->markers(line)) {
+                marker->setVisible(!runInLegend);
+                marker->setLabel(RunLegendLabel(r, run).toHtmlEscaped());
             }
+            runInLegend = true;
         }
     }
-    QString title = QStringLiteral("<b>Throughput by chunk size</b>");
-    for (std::size_t r = 0; r < runs.size(); ++r) {
-        title +=
-            QStringLiteral("<br>run %1: %2").arg(r + 1).arg(Plain(results::RunLabel(runs[r].Info)));
+    if (anyBand) {
+        // After the runs, the legend's one word on the bands: a grey band of its own, empty.
+        auto* legendOnly = new QAreaSeries(new QLineSeries, new QLineSeries);
+        legendOnly->upperSeries()->setParent(legendOnly);
+        legendOnly->lowerSeries()->setParent(legendOnly);
+        legendOnly->setName(QString::fromLatin1(BandLegendText));
+        legendOnly->setBrush(QColor(128, 128, 128, 60));
+        legendOnly->setPen(Qt::NoPen);
+        chart->addSeries(legendOnly);
+        made.push_back(legendOnly);
     }
-    if (made.empty()) {
-        title += QStringLiteral("<br>") + QString::fromLatin1(NoRunsText);
-    }
-    chart->setTitle(title);
+    chart->setTitle(QString::fromLatin1(made.empty() ? NoRunsText : TitleText));
 
     auto* chunkAxis = new QCategoryAxis;
     chunkAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
@@ -235,9 +289,8 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
     UseChartFonts(*chunkAxis);
     chart->addAxis(chunkAxis, Qt::AlignBottom);
     // Without a measured row the throughput axis spans a plain 0 to 100 MiB/s.
-    QAbstractAxis* throughputAxis =
-        ThroughputAxis(options.LogThroughput && lowest > 0, lowest > 0 ? lowest : 1,
-                       highest > 0 ? highest : EmptyAxisMiBPerSecond);
+    QAbstractAxis* throughputAxis = ThroughputAxis(logarithmic, lowest > 0 ? lowest : 1,
+                                                   highest > 0 ? highest : EmptyAxisMiBPerSecond);
     UseChartFonts(*throughputAxis);
     chart->addAxis(throughputAxis, Qt::AlignLeft);
     if (made.empty()) {
@@ -256,19 +309,12 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
     return chart;
 }
 
-QString PointText(const QXYSeries& series, double x) {
+QString PointText(const QXYSeries& series, int index) {
     const QStringList texts = series.property(RowTextsProperty).toStringList();
-    const QString runLabel = series.property(RunLabelProperty).toString();
-    if (texts.isEmpty() || series.count() != texts.size()) {
+    if (index < 0 || index >= texts.size() || series.count() != texts.size()) {
         return {};
     }
-    int nearest = 0;
-    for (int i = 1; i < series.count(); ++i) {
-        if (std::abs(series.at(i).x() - x) < std::abs(series.at(nearest).x() - x)) {
-            nearest = i;
-        }
-    }
-    return runLabel + QLatin1Char('\n') + texts[nearest];
+    return series.property(RunLabelProperty).toString() + QLatin1Char('\n') + texts[index];
 }
 
 } // namespace orvane::charts

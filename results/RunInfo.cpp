@@ -183,6 +183,13 @@ std::string RunLabel(const TRunInfo& info) {
     if (!info.ModeSummary.empty()) {
         label += ", " + info.ModeSummary;
     }
+    // "ext4 on vda": which file system and device the figures are of.
+    if (!info.FileSystem.empty()) {
+        label += ", " + info.FileSystem;
+        if (!info.BlockDevice.empty()) {
+            label += " on " + info.BlockDevice.substr(info.BlockDevice.rfind('/') + 1);
+        }
+    }
     if (info.Outcome == "stopped") {
         label += ", stopped";
     }

@@ -103,7 +103,8 @@ const char* OutcomeName(TRunOutcome outcome);
 std::string CeilingLine(const TRunInfo& info);
 
 // One line naming the run: "win32 buffered W+R, block 256, file 1M, durable, median of 3,
-// 2026-12-08 10:20:31".
+// ext4 on vda, 2026-12-08 10:20:31"; a stopped run and a mode that did not keep its promise
+// say so.
 std::string RunLabel(const TRunInfo& info);
 
 } // namespace orvane::results

@@ -133,7 +133,8 @@ TEST(Report, TheChartOfTheRunsIsWrittenAsSvgOrPng) {
     EXPECT_NE(svg.out.find("(x2.00)"), std::string::npos); // the comparison all the same
     EXPECT_TRUE(svg.err.empty()) << svg.err;               // and no chatter from Qt
     const std::string drawing = testing::ReadWholeFile(dir.Path("runs.svg"));
-    for (const char* label : {"<svg", "run 1 write", "run 2 read", "1K", "Throughput (MiB/s)"}) {
+    for (const char* label : {"<svg", "1: win32, block 256", "2: win32, block 256", "1K",
+                              "Throughput (MiB/s)"}) {
         EXPECT_NE(drawing.find(label), std::string::npos) << label;
     }
     // Drawn a second time in the same process, as an image, on the logarithmic scale.
