@@ -7,8 +7,9 @@
 #include "app/ResultsActions.h"
 #include "results/History.h"
 
-#include "platform/TestFileGuard.h"
+#include "bench/Leftovers.h"
 #include "platform/Win32.h"
+#include "results/Columns.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -110,20 +111,19 @@ void TMainForm::MentionLeftovers(const std::string& directory) {
     if (directory.empty() || FLeftoversMentioned.count(directory) > 0) {
         return;
     }
-    std::string text;
-    for (const platform::TMarkedFile& file : platform::FindMarkedTestFiles(directory)) {
-        if (!file.InUse) {
-            text += "\r" + file.Path + " (" + std::to_string(file.Size) + " bytes)";
-        }
-    }
-    if (text.empty()) {
+    const std::optional<TLeftoverNotice> notice =
+        NoticeOfLeftovers(directory, results::FormatBytes);
+    if (!notice) {
         return;
     }
     FLeftoversMentioned.insert(directory);
-    FDialogs.ShowMessageDialog("Test files left behind by an earlier run that was ended:" + text +
-                                   "\rThey can be deleted; \"orvane-cli --clean " + directory +
-                                   "\" removes them.",
-                               TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+    std::string text = notice->Heading;
+    for (const std::string& file : notice->Files) {
+        text += "\r" + file;
+    }
+    // The message dialog shows plain text only: a name can't turn into markup there.
+    FDialogs.ShowMessageDialog(text + "\r" + notice->Advice, TMsgDlgType::mtWarning,
+                               TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {

@@ -53,10 +53,10 @@ public:
 };
 
 // The file of one iteration. It is created new (never an existing file, never through a
-// link), marked as a test file, and held open without access until the clean-up, so that
-// its identity stays its own. Every later open of the name is checked against it, and the
-// clean-up deletes the name only while it names that file. A second stop signal may
-// remove it from its creation to its clean-up.
+// link), locked and marked as a live run's test file, and held open without access until
+// the clean-up, so that its identity and its lock stay its own. Every later open of the
+// name is checked against it, and the clean-up deletes the name only while it names that
+// file. A second stop signal may remove it from its creation to its clean-up.
 class TCreatedFile {
 public:
     explicit TCreatedFile(const std::string& name) : FName(name) {}

@@ -1,16 +1,24 @@
 // The run against a file system that someone else changes under it: at a chosen message
 // point a file, a hard link, a link to a decoy or a FIFO is put where the test file was.
 // The user's file must keep every byte, the run must end with an error naming the test
-// file and add no row for what it did not create, and nothing may hang.
+// file and add no row for what it did not create, and nothing may hang. Also what tells a
+// leftover from a live run's file: across pid namespaces, and where no marks can be set.
 #include "bench/BenchmarkRun.h"
+#include "bench/Leftovers.h"
+#include "platform/OsCalls.h"
 #include "platform/TestFileGuard.h"
 #include "tests/support/PlatformTestSupport.h"
 #include "tests/support/RecordingHost.h"
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 
 namespace orvane {
@@ -217,7 +225,7 @@ TEST(HostileFileSystem, TheTestFileIsMarkedAndALeftoverIsRecognised) {
     std::vector<platform::TMarkedFile> during;
     host.Hook = [&](const std::string& e) {
         if (during.empty() && e == "colour prepare") {
-            during = platform::FindMarkedTestFiles(dir.Dir());
+            during = platform::FindMarkedTestFiles(dir.Dir()).Files;
         }
     };
     TBenchmarkRun run;
@@ -245,7 +253,7 @@ TEST(HostileFileSystem, TheTestFileIsMarkedAndALeftoverIsRecognised) {
     ASSERT_TRUE(Exists(killed));
     WriteWholeFile(dir.Path("users.tmp"), UserData); // unmarked: never a leftover
     ASSERT_EQ(::symlink(killed.c_str(), dir.Path("link.tmp").c_str()), 0);
-    const std::vector<platform::TMarkedFile> left = platform::FindMarkedTestFiles(dir.Dir());
+    const std::vector<platform::TMarkedFile> left = platform::FindMarkedTestFiles(dir.Dir()).Files;
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].Path, killed);
     EXPECT_FALSE(left[0].InUse);
@@ -256,6 +264,83 @@ TEST(HostileFileSystem, TheTestFileIsMarkedAndALeftoverIsRecognised) {
     EXPECT_EQ(platform::RemoveMarkedTestFile(killed), "");
     EXPECT_FALSE(Exists(killed));
     EXPECT_EQ(ReadWholeFile(dir.Path("users.tmp")), UserData);
+}
+
+} // namespace
+} // namespace orvane
+
+namespace orvane {
+namespace {
+
+std::string SizeText(std::uint64_t bytes) {
+    return std::to_string(bytes);
+}
+
+// A container sharing the directory runs Orvane as pid 1 of its own pid namespace, with its
+// own /proc (as `unshare --pid --fork --mount-proc` makes it): the numbers in its mark mean
+// nothing outside, and only its lock shows that it is alive.
+TEST(HostileFileSystem, ALiveRunInAnotherPidNamespaceKeepsItsFile) {
+    TTempDir dir;
+    const std::string name = dir.Path("contained.tmp");
+    int toParent[2], toChild[2];
+    ASSERT_EQ(::pipe(toParent), 0);
+    ASSERT_EQ(::pipe(toChild), 0);
+    std::fflush(nullptr);
+    const pid_t outer = ::fork();
+    if (outer == 0) {
+        if (::unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
+            [[maybe_unused]] const auto said = ::write(toParent[1], "u", 1);
+            ::_exit(0);
+        }
+        const pid_t inner = ::fork();
+        if (inner == 0) {
+            if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("proc", "/proc", "proc", 0, nullptr) != 0) {
+                [[maybe_unused]] const auto said = ::write(toParent[1], "u", 1);
+                ::_exit(0);
+            }
+            TRecordingHost host;
+            host.Answer = name;
+            bool held = false;
+            host.Hook = [&](const std::string& e) {
+                if (!held && e == "colour write") {
+                    held = true; // the file is made, locked and marked: the parent looks now
+                    char go = 0;
+                    [[maybe_unused]] const auto said = ::write(toParent[1], "h", 1);
+                    [[maybe_unused]] const auto heard = ::read(toChild[0], &go, 1);
+                }
+            };
+            TBenchmarkRun run;
+            ::_exit(run.Execute(host) == TRunOutcome::Completed && ::getpid() == 1 ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(inner, &status, 0);
+        ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 2);
+    }
+    char state = 0;
+    ASSERT_EQ(::read(toParent[0], &state, 1), 1);
+    if (state == 'u') {
+        ::waitpid(outer, nullptr, 0);
+        GTEST_SKIP() << "no pid namespace with its own /proc can be made here (needs "
+                        "CAP_SYS_ADMIN, as unshare --pid --fork --mount-proc does)";
+    }
+    const std::vector<platform::TMarkedFile> found = platform::FindMarkedTestFiles(dir.Dir()).Files;
+    const std::string removal = platform::RemoveMarkedTestFile(name);
+    const bool listed = NoticeOfLeftovers(dir.Dir(), SizeText).has_value();
+    ASSERT_EQ(::write(toChild[1], "g", 1), 1);
+    int status = 0;
+    ::waitpid(outer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Pid, 1); // what the mark says, seen from outside its namespace
+    EXPECT_TRUE(found[0].InUse);
+    EXPECT_EQ(removal, "in use by a running Orvane (process 1, as its mark says)");
+    EXPECT_FALSE(listed);
+    EXPECT_FALSE(Exists(name)) << "the run removed its own file at its end";
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) {
+        ::close(fd);
+    }
 }
 
 } // namespace

@@ -1,5 +1,8 @@
 // orvane-cli in-process: options and exit codes, the three formats, a run of each method,
-// errors as the window words them, and Ctrl-C (once: stop and report; twice: end now).
+// errors as the window words them, leftovers and --clean, and Ctrl-C (once: stop and report;
+// twice: end now).
+#include "bench/Clock.h"
+#include "bench/TestFile.h"
 #include "cli/CliApp.h"
 #include "orvane/Version.h"
 #include "platform/OsCalls.h"
@@ -401,7 +404,9 @@ TEST(CliSafety, JsonStaysValidForAPathThatIsNotUtf8) {
 
 TEST(CliSafety, LeftoversAreNamedAndCleanRemovesOnlyMarkedFiles) {
     TTempDir dir;
-    const std::string killed = dir.Path("killed.tmp");
+    // A name that would retitle a terminal: it is shown escaped.
+    const std::string killed = dir.Path("killed\x1b]0;owned\a.tmp");
+    const std::string shown = dir.Dir() + "/killed\\x1b]0;owned\\x07.tmp";
     testing::WriteWholeFile(killed, std::string(3000, '\0'));
     // Marked as a test file of a process that no longer runs.
     const std::string mark = "pid=999999999 start=1";
@@ -413,21 +418,53 @@ TEST(CliSafety, LeftoversAreNamedAndCleanRemovesOnlyMarkedFiles) {
 
     const TResult run = RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_NE(
-        run.err.find("left behind by an earlier run that was killed:\n  " + killed + " (3 KiB)\n"),
-        std::string::npos)
+    EXPECT_NE(run.err.find("orvane-cli: Test files left behind by an earlier run:\n  " + shown +
+                           " (3 KiB, left by process 999999999)\norvane-cli: \"orvane-cli "
+                           "--clean " +
+                           dir.Dir() + "\" removes them and nothing else.\n"),
+              std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("`orvane-cli --clean " + dir.Dir() + "` removes them."),
-              std::string::npos);
 
     const TResult clean = RunCliCapturing({"--clean", dir.Dir()});
     EXPECT_EQ(clean.code, 0);
-    EXPECT_EQ(clean.out, "removed " + killed + " (3 KiB)\n");
+    EXPECT_EQ(clean.out, "removed " + shown + " (3 KiB)\n");
     EXPECT_FALSE(Exists(killed));
     EXPECT_EQ(testing::ReadWholeFile(dir.Path("users.tmp")), "keep");
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.tmp")));
     EXPECT_EQ(RunCliCapturing({"--clean", dir.Dir()}).out,
               "no test files left by Orvane in " + dir.Dir() + "\n");
+}
+
+// A directory --clean can't read is never reported clean: the system's reason, exit 1.
+TEST(CliSafety, CleanSaysWhyItCanNotSearchADirectory) {
+    TTempDir dir;
+    testing::WriteWholeFile(dir.Path("file"), "");
+    const std::string closed = dir.Path("closed");
+    ::mkdir(closed.c_str(), 0700); // root's: the unprivileged child can't list it
+    struct Case {
+        std::string directory;
+        bool asNobody;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir.Path("missing"), false, "No such file or directory"},
+        {dir.Path("file"), false, "Not a directory"},
+        {closed, true, "Permission denied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directory);
+        const std::string expected =
+            "orvane-cli: " + c.directory + " can't be searched for test files: " + c.reason + "\n";
+        EXPECT_EQ(InChild(c.asNobody,
+                          [&] {
+                              const TResult result = RunCliCapturing({"--clean", c.directory});
+                              return result.code == 1 && result.out.empty() &&
+                                             result.err == expected
+                                         ? 0
+                                         : 1;
+                          }),
+                  0);
+    }
 }
 
 TEST(CliSafety, TheFileSystemIsFoundThroughLinksAndEscapedMountPoints) {
