@@ -182,18 +182,28 @@ bool TMainForm::ReadBuffered() const {
     return ReadBufferedCheckBox->isChecked();
 }
 
-bool TMainForm::ChooseTestFile(std::string& fileName) {
+TTestFileChoice TMainForm::ChooseTestFile(std::string& fileName) {
+    const std::string proposal = fileName;
     SaveDialog.FileName = fileName;
     // A close request or a stop signal while the dialog was open cancels the run.
     if (!SaveDialog.Execute() || FCloseRequested) {
-        return false;
+        return TTestFileChoice::Cancelled;
     }
     fileName = SaveDialog.FileName;
-    return true;
+    // The proposed name kept, in whatever folder: still the program's name, not the user's.
+    const auto baseName = [](const std::string& path) {
+        return path.substr(path.find_last_of('/') + 1);
+    };
+    return baseName(fileName) == baseName(proposal) ? TTestFileChoice::Proposed
+                                                    : TTestFileChoice::Chosen;
 }
 
 void TMainForm::ShowError(const std::string& text) {
     FDialogs.ShowMessageDialog(text, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+}
+
+void TMainForm::ShowWarning(const std::string& text) {
+    FDialogs.ShowMessageDialog(text, TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::ShowNotEnoughSpace(std::int64_t) {

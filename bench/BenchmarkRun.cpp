@@ -20,6 +20,8 @@ namespace orvane {
 namespace {
 
 constexpr unsigned PhasePause = 100; // ms, before and after every timed pass
+// Fresh proposals for a name that keeps turning out taken before the run gives up on it.
+constexpr int ProposalAttempts = 20;
 // A cold read pass may start with this share of the file still cached (read-ahead of the
 // open, pages the kernel would not drop at once); more, and the drop is tried once more.
 constexpr std::uint64_t ColdResidencyPerMille = 10;
@@ -33,6 +35,16 @@ std::int64_t FreeBytesOfCurrentDrive() {
     return static_cast<std::int64_t>(std::min(available.QuadPart, limit));
 }
 
+std::string CaptionOf(const std::string& testFileName) {
+    return "Orvane [" + testFileName + "]";
+}
+
+// The next free proposal in the directory of `path`.
+std::string FreshProposal(const std::string& path) {
+    const std::string directory = DirectoryOf(path);
+    return (directory == "/" ? "" : directory) + "/" + UniqueDefaultTestFileName(Now(), directory);
+}
+
 } // namespace
 
 TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
@@ -41,22 +53,20 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     FBlockSize = BlockSizes[static_cast<std::size_t>(host.Position(TScale::Blocks))];
     host.SetSizes(FBlockSize, ChunkSizes[static_cast<std::size_t>(host.Position(TScale::Chunks))]);
 
-    // Proposed in the dialog's starting directory, the current one.
-    FTestFileName = UniqueDefaultTestFileName(Now(), ".");
-    std::string chosen = FTestFileName;
-    if (!host.ChooseTestFile(chosen)) {
+    TNameCheck name{};
+    const TTestFileChoice choice = ChooseName(host, name);
+    if (choice == TTestFileChoice::Cancelled) {
         return TRunOutcome::Cancelled;
     }
-    const std::string fullName = FullPathName(chosen);
-    FTestFileName = fullName.empty() ? chosen : fullName;
+    FNameProposed = choice == TTestFileChoice::Proposed;
     // The benchmark empties and deletes its file: it must never be someone's own file.
-    if (const TNameCheck name = CheckTestFileName(FTestFileName); name.State != TNameState::Free) {
+    if (name.State != TNameState::Free) {
         host.ShowError(name.State == TNameState::Taken
                            ? ExistingFileText(FTestFileName)
                            : UnusableNameText(FTestFileName, name.Error));
         return TRunOutcome::FileExists;
     }
-    host.SetCaption("Orvane [" + FTestFileName + "]");
+    host.SetCaption(CaptionOf(FTestFileName));
     FTestDir = DirectoryOf(FTestFileName);
     SetCurrentDirectoryA(FTestDir.c_str()); // a failure shows in the free-space check
 
@@ -75,6 +85,7 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     FMode.Repeats = std::max(FMode.Repeats, 1);
     FDevice = platform::BlockDeviceOf(FTestDir);
 
+    FMarkWarned = false;
     host.Lock();
     std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
     host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
@@ -107,6 +118,44 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     return stop ? TRunOutcome::Stopped : TRunOutcome::Completed;
 }
 
+TTestFileChoice TBenchmarkRun::ChooseName(TRunHost& host, TNameCheck& check) {
+    // Proposed first in the dialog's starting directory, the current one.
+    std::string proposal = UniqueDefaultTestFileName(Now(), ".");
+    for (int attempt = 1;; ++attempt) {
+        FTestFileName = proposal;
+        std::string chosen = proposal;
+        const TTestFileChoice choice = host.ChooseTestFile(chosen);
+        if (choice == TTestFileChoice::Cancelled) {
+            return choice;
+        }
+        const std::string fullName = FullPathName(chosen);
+        FTestFileName = fullName.empty() ? chosen : fullName;
+        check = CheckTestFileName(FTestFileName);
+        // Taken since it was proposed: a run started at the same moment got there first.
+        if (check.State != TNameState::Taken || choice != TTestFileChoice::Proposed ||
+            attempt == ProposalAttempts) {
+            return choice;
+        }
+        proposal = FreshProposal(FTestFileName);
+    }
+}
+
+void TBenchmarkRun::CreateTestFile(TRunHost& host, TCreatedFile& testFile) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            testFile.Create();
+            return;
+        } catch (const ETestFileTaken&) {
+            if (!FNameProposed || attempt == ProposalAttempts) {
+                throw;
+            }
+        }
+        // The iteration's file, its layer and its probes all follow the name.
+        FTestFileName = FreshProposal(FTestFileName);
+        host.SetCaption(CaptionOf(FTestFileName));
+    }
+}
+
 void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunkSize, bool last) {
     const bool& stop = host.StopFlag();
     if (stop) {
@@ -134,9 +183,13 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.SetPosition(TScale::Chunks, counter);
         ops = &MethodOps(host.AccessMethod());
         state = ops->NewState();
-        testFile.Create();
+        CreateTestFile(host, testFile);
         ops->PrepareOpen(it, *state);
         testFile.Verify();
+        if (testFile.MarkError() != 0 && !FMarkWarned) {
+            FMarkWarned = true;
+            host.ShowWarning(UnmarkedTestFileText(FTestDir, testFile.MarkError()));
+        }
         host.SetPhaseColour(TPhaseColour::Prepare);
         host.ProcessMessages();
         ops->PrepareExtend(it, *state);

@@ -4,6 +4,7 @@
 
 #include "bench/Methods.h"
 #include "bench/RunHost.h"
+#include "bench/TestFile.h"
 
 #include <cstdint>
 #include <string>
@@ -41,6 +42,12 @@ private:
         TPassProof Proof;
     };
 
+    // Asks the host for the test file's name until it is free, or chosen by the user, or the
+    // host cancels; a proposal taken meanwhile is proposed afresh.
+    TTestFileChoice ChooseName(TRunHost& host, TNameCheck& check);
+    // Creates the iteration's file; a proposed name taken since it was checked is replaced
+    // by the next free one.
+    void CreateTestFile(TRunHost& host, TCreatedFile& testFile);
     // `last`: the chunk size's last repeat, which adds its rows.
     void RunIteration(TRunHost& host, int counter, std::int32_t chunkSize, bool last);
     void Settle(TRunHost& host, const char* pass);
@@ -49,6 +56,8 @@ private:
                 const std::vector<TSample>& samples);
 
     std::string FTestFileName;
+    bool FNameProposed = false;
+    bool FMarkWarned = false; // once a run
     std::string FTestDir;
     std::int64_t FFreeSpace = 0;
     std::int32_t FBlockSize = 0;

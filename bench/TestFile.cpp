@@ -4,8 +4,10 @@
 #include "bench/Clock.h"
 #include "fileio/Exception.h"
 #include "fileio/KoHugeF.h"
+#include "platform/Measuring.h"
 #include "platform/TestFileGuard.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -97,6 +99,17 @@ std::string UnusableNameText(const std::string& fileName, DWORD error) {
     return "\"" + fileName + "\" can't be used as the test file: " + SystemErrorText(error);
 }
 
+std::string UnmarkedTestFileText(const std::string& directory, int error) {
+    const std::string head = "The test file in \"" + directory +
+                             "\" can't be marked as Orvane's (" + platform::ErrnoText(error) + ")";
+    if (error == EOPNOTSUPP || error == ENOTSUP) {
+        return head + ": this file system keeps no marks, so a test file left behind by a killed "
+                      "run is recognised here only by a name Orvane proposes "
+                      "(yy-mm-dd_hh-nn-ss-zzz.tmp), never by a name chosen for it.";
+    }
+    return head + ", so a test file left behind if this run is killed won't be recognised.";
+}
+
 std::optional<TFileIdentity> IdentityOf(const std::string& path) {
     // A handle that moves no data and shares everything stands beside any other open.
     HANDLE handle =
@@ -123,7 +136,7 @@ void TCreatedFile::Create() {
     if (FHandle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-            throw Exception(ExistingFileText(FName));
+            throw ETestFileTaken(ExistingFileText(FName));
         }
         return; // the layer's open meets the same obstacle and names it in its words
     }
@@ -143,7 +156,7 @@ void TCreatedFile::Hold() {
                         "\" could not be checked and is left behind: " + SystemErrorText(error));
     }
     FIdentity = *identity;
-    platform::MarkAsTestFile(FHandle);
+    FMark = platform::MarkAsTestFile(FHandle);
     platform::ArmAbortRemoval(FName, FIdentity.volume, FIdentity.index);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fileio/Exception.h"
+#include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
 
 #include <cstdint>
@@ -37,6 +38,10 @@ TNameCheck CheckTestFileName(const std::string& path);
 std::string ExistingFileText(const std::string& fileName);
 std::string UnusableNameText(const std::string& fileName, DWORD error);
 
+// The once-a-run warning that the test file in `directory` could not be marked as Orvane's,
+// `error` being the errno that refused it.
+std::string UnmarkedTestFileText(const std::string& directory, int error);
+
 // The device and file number of the file at `path`, following no link and never waiting
 // on a special file; none when nothing can be opened there.
 struct TFileIdentity {
@@ -48,6 +53,12 @@ std::optional<TFileIdentity> IdentityOf(const std::string& path);
 
 // The name no longer names the file the iteration created.
 class ETestFileReplaced : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The name was taken when the file was to be created new.
+class ETestFileTaken : public Exception {
 public:
     using Exception::Exception;
 };
@@ -64,11 +75,13 @@ public:
     TCreatedFile(const TCreatedFile&) = delete;
     TCreatedFile& operator=(const TCreatedFile&) = delete;
 
-    // Creates the file. A name that is taken raises the "already exists" error; any other
-    // failure is left for the layer's own open to report in its words.
+    // Creates the file. A name that is taken raises ETestFileTaken with the "already exists"
+    // text; any other failure is left for the layer's own open to report in its words.
     void Create();
     // Raises ETestFileReplaced unless the name still names the file Create made.
     void Verify();
+    // The errno that refused the mark; 0 when the file is marked or not held yet.
+    int MarkError() const { return FMark.MarkError; }
     // Deletes the file if the name still names it and lets it go; empty on success (or
     // when there is nothing of ours to delete), else a text naming the file left and why.
     std::string Release() noexcept;
@@ -80,6 +93,7 @@ private:
     const std::string& FName;
     HANDLE FHandle = INVALID_HANDLE_VALUE;
     TFileIdentity FIdentity{};
+    platform::TTestFileMark FMark;
 };
 
 } // namespace orvane

@@ -179,7 +179,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     TBenchmarkRun run;
     const TRunOutcome outcome = run.Execute(host);
     platform::RestoreStopSignals();
-    info.TestFile = host.TestFile();
+    info.TestFile = run.TestFileName();
     info.Outcome = OutcomeName(outcome);
     // Completed and stopped runs are kept; a history that can't be written is only mentioned.
     if ((outcome == TRunOutcome::Completed || outcome == TRunOutcome::Stopped) &&

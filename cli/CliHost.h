@@ -31,8 +31,9 @@ public:
     bool ReadBuffered() const override { return FOptions.ReadBuffered; }
     TMeasuringMode MeasuringMode() const override { return FOptions.Mode; }
     bool& StopFlag() override { return FStopRequested; }
-    bool ChooseTestFile(std::string& fileName) override;
+    TTestFileChoice ChooseTestFile(std::string& fileName) override;
     void ShowError(const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
     void ShowNotEnoughSpace(std::int64_t freeBytes) override;
     void ReportFailure(const std::exception& error) override;
     void SetCaption(const std::string&) override {}
@@ -48,7 +49,6 @@ public:
 
     const std::vector<TResultRow>& WriteRows() const { return FWriteRows; }
     const std::vector<TResultRow>& ReadRows() const { return FReadRows; }
-    const std::string& TestFile() const { return FTestFile; }
     int StopSignal() const { return FStopSignal; }
 
 private:
@@ -60,7 +60,6 @@ private:
     int FPositions[3];
     bool FStopRequested = false;
     int FStopSignal = 0;
-    std::string FTestFile;
     std::int32_t FGaugeMax = 100;
     TProgressLine FProgressLine{FErr};
     std::vector<TResultRow> FWriteRows;

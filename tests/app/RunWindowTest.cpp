@@ -1,6 +1,6 @@
 // The real window running the benchmark offscreen: a whole run, the gauge it shows between
-// the passes, leftovers named after a run, and a run ended by closing the window or by
-// SIGTERM, which must stop it, clean up and leave no file.
+// the passes, a proposal another run takes, leftovers named after a run, and a run ended by
+// closing the window or by SIGTERM, which must stop it, clean up and leave no file.
 #include "app/Gauge.h"
 #include "app/MainForm.h"
 #include "app/StopSignals.h"
@@ -137,6 +137,27 @@ TEST_F(RunWindowTest, AnErrorIsShownAndTheWindowIsIdleAgain) {
     EXPECT_TRUE(Form.FileSizeTrackBar->isEnabled());
     EXPECT_FALSE(Form.Running());
     EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 0);
+}
+
+// The dialog's proposal taken by a run started at the same moment: the dialog proposes
+// afresh, and the run measures on the name confirmed then.
+TEST_F(RunWindowTest, AProposalTakenMeanwhileIsProposedAfresh) {
+    ASSERT_EQ(::chdir(Dir.Dir().c_str()), 0); // where the dialog proposes
+    Dialogs.DuringSaveDialog = [this] {
+        const std::string proposal = Dialogs.SaveDialogProposals.back();
+        if (Dialogs.SaveDialogProposals.size() == 1) {
+            testing::WriteWholeFile(proposal, "theirs");
+        }
+        Dialogs.SaveDialogAnswer = proposal; // confirmed as it stands
+    };
+    Form.GoBitBtn->click();
+    ASSERT_EQ(Dialogs.SaveDialogProposals.size(), 2u);
+    const std::string theirs = Dir.Path(Dialogs.SaveDialogProposals[0]);
+    EXPECT_EQ(Dialogs.SaveDialogProposals[1].rfind(Dir.Dir() + "/", 0), 0u);
+    EXPECT_NE(Dialogs.SaveDialogProposals[1], theirs);
+    EXPECT_EQ(testing::ReadWholeFile(theirs), "theirs");
+    EXPECT_EQ(Form.ReadListView->topLevelItemCount(), 11);
+    EXPECT_TRUE(Dialogs.Messages.empty());
 }
 
 // After a run the window names, once, what earlier runs left in its directory: the same

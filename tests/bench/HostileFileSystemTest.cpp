@@ -343,5 +343,91 @@ TEST(HostileFileSystem, ALiveRunInAnotherPidNamespaceKeepsItsFile) {
     }
 }
 
+// Where the file system keeps no marks (vfat, exfat, some network file systems) a run says
+// so once, and a test file is recognised only by a name the program proposes and a lock that
+// can be taken.
+TEST(HostileFileSystem, WithoutMarksARunSaysSoOnceAndOnlyProposedNamesAreRecognised) {
+    TTempDir dir;
+    struct Case {
+        int err;
+        std::string warning;
+    };
+    const std::string head =
+        "warning The test file in \"" + dir.Dir() + "\" can't be marked as Orvane's (";
+    const Case cases[] = {
+        {EOPNOTSUPP, head + "Operation not supported): this file system keeps no marks, so a "
+                            "test file left behind by a killed run is recognised here only by "
+                            "a name Orvane proposes (yy-mm-dd_hh-nn-ss-zzz.tmp), never by a "
+                            "name chosen for it."},
+        {EPERM, head + "Operation not permitted), so a test file left behind if this run is "
+                       "killed won't be recognised."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        TRecordingHost host;
+        host.Answer = dir.Path("unmarked.tmp");
+        TBenchmarkRun run;
+        platform::TFaultInjector seam;
+        seam.FailNth(platform::TOsCall::Fsetxattr, 1, c.err, true);
+        ASSERT_EQ(run.Execute(host), TRunOutcome::Completed);
+        EXPECT_EQ(std::count_if(host.Events.begin(), host.Events.end(),
+                                [](const std::string& e) { return e.rfind("warning", 0) == 0; }),
+                  1);
+        EXPECT_TRUE(HasEvent(host, c.warning));
+        EXPECT_EQ(host.ReadRows.size(), 11u);
+    }
+
+    const std::string left = dir.Path("26-01-02_03-04-05-678.tmp");
+    const std::string held = dir.Path("26-01-02_03-04-05-679.tmp");
+    const std::string chosen = dir.Path("chosen.tmp");
+    for (const std::string& path : {left, held, chosen}) {
+        WriteWholeFile(path, UserData);
+    }
+    ASSERT_EQ(::symlink(left.c_str(), dir.Path("26-01-02_03-04-05-680.tmp").c_str()), 0);
+    // The file system's answer to every look for a mark; with `noLocks`, to every lock too.
+    const auto withoutMarks = [](bool noLocks, const std::function<void()>& body) {
+        platform::TFaultInjector seam;
+        seam.FailNth(platform::TOsCall::Lgetxattr, 1, EOPNOTSUPP, true);
+        if (noLocks) {
+            seam.FailNth(platform::TOsCall::FcntlLock, 1, ENOLCK, true);
+        }
+        body();
+    };
+    // Held as a live run holds its file.
+    HANDLE handle = testing::Open(held, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  OPEN_EXISTING);
+    ASSERT_TRUE(platform::MarkAsTestFile(handle).Locked);
+    withoutMarks(false, [&] {
+        std::vector<platform::TMarkedFile> found = platform::FindMarkedTestFiles(dir.Dir()).Files;
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.Path < b.Path; });
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_EQ(found[0].Path, left);
+        EXPECT_FALSE(found[0].InUse);
+        EXPECT_EQ(found[0].Pid, 0);
+        EXPECT_EQ(found[1].Path, held);
+        EXPECT_TRUE(found[1].InUse);
+        EXPECT_EQ(platform::RemoveMarkedTestFile(held), "in use by a running Orvane");
+        EXPECT_EQ(platform::RemoveMarkedTestFile(chosen), "not marked as an Orvane test file");
+        EXPECT_EQ(NoticeOfLeftovers(dir.Dir(), SizeText)->Files,
+                  std::vector<std::string>{left + " (" + std::to_string(UserData.size()) +
+                                           ", known by its name)"});
+    });
+    // Without locks nothing tells that the run of a file known by its name is over.
+    withoutMarks(true, [&] {
+        EXPECT_EQ(platform::RemoveMarkedTestFile(left),
+                  "it can't be told whether a running Orvane holds it (the file system takes no "
+                  "locks)");
+    });
+    withoutMarks(false, [&] {
+        EXPECT_EQ(platform::RemoveMarkedTestFile(left), "");
+        CloseHandle(handle); // its run ends without its clean-up: now a leftover too
+        EXPECT_EQ(platform::RemoveMarkedTestFile(held), "");
+    });
+    EXPECT_FALSE(Exists(left));
+    EXPECT_FALSE(Exists(held));
+    EXPECT_EQ(ReadWholeFile(chosen), UserData);
+}
+
 } // namespace
 } // namespace orvane

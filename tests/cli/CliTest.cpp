@@ -1,6 +1,6 @@
 // orvane-cli in-process: options and exit codes, the three formats, a run of each method,
-// errors as the window words them, leftovers and --clean, and Ctrl-C (once: stop and report;
-// twice: end now).
+// errors as the window words them, leftovers and --clean, names another run takes, and
+// Ctrl-C (once: stop and report; twice: end now).
 #include "bench/Clock.h"
 #include "bench/TestFile.h"
 #include "cli/CliApp.h"
@@ -465,6 +465,40 @@ TEST(CliSafety, CleanSaysWhyItCanNotSearchADirectory) {
                           }),
                   0);
     }
+}
+
+// Another run takes the name orvane-cli proposed in --dir before this run makes its file:
+// the run moves on to the next free name, and reports the name it measured on.
+TEST(CliSafety, AProposedNameTakenMeanwhileIsReplacedByTheNextFreeOne) {
+    TTempDir dir;
+    const double before = Now();
+    std::vector<std::string> taken;
+    TRunHooks hooks;
+    hooks.AtMessagePoint = [&] {
+        if (!taken.empty()) {
+            return;
+        }
+        // Every name proposed since the run began, as a run started at the same moment takes
+        // its own.
+        constexpr double Millisecond = 1.0 / 86400000.0;
+        for (double t = before - Millisecond; t <= Now() + Millisecond; t += Millisecond / 2) {
+            const std::string name = dir.Path(DefaultTestFileName(t));
+            if (!Exists(name)) {
+                testing::WriteWholeFile(name, "theirs");
+                taken.push_back(name);
+            }
+        }
+    };
+    const TResult result = RunCliCapturing(
+        {"--dir", dir.Dir(), "--file-size", "1M", "--no-history", "--format", "json"}, hooks);
+    ASSERT_EQ(result.code, 0) << result.err;
+    const std::string used = nlohmann::json::parse(result.out)["test_file"];
+    EXPECT_EQ(DirectoryOf(used), dir.Dir());
+    EXPECT_EQ(std::find(taken.begin(), taken.end(), used), taken.end());
+    for (const std::string& name : taken) {
+        EXPECT_EQ(testing::ReadWholeFile(name), "theirs");
+    }
+    EXPECT_FALSE(Exists(used));
 }
 
 TEST(CliSafety, TheFileSystemIsFoundThroughLinksAndEscapedMountPoints) {
