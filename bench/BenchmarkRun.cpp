@@ -206,10 +206,19 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.ProcessMessages();
         TPassProbe writeProbe(FDevice, TResultList::Write, FTestFileName);
         writeProbe.Before();
-        TPassTiming write = ops->WritePass(it, *state);
+        TPassTiming write;
+        try {
+            write = ops->WritePass(it, *state);
+        } catch (...) {
+            RethrowNamingPass(TPassKind::Write, host.ChunkLabel());
+        }
         if (FMode.Durable) {
             host.MeasuringStep(TMeasuringStep::Flush);
-            ops->EndWritePass(it, *state);
+            try {
+                ops->EndWritePass(it, *state);
+            } catch (...) {
+                RethrowNamingFlush(host.ChunkLabel());
+            }
             write.End = TPassClock::now();
         }
         writeProbe.After();
@@ -238,7 +247,12 @@ void TBenchmarkRun::RunIteration(TRunHost& host, int counter, std::int32_t chunk
         host.ProcessMessages();
         TPassProbe readProbe(FDevice, TResultList::Read, FTestFileName);
         readProbe.Before();
-        const TPassTiming read = ops->ReadPass(it, *state);
+        TPassTiming read;
+        try {
+            read = ops->ReadPass(it, *state);
+        } catch (...) {
+            RethrowNamingPass(TPassKind::Read, host.ChunkLabel());
+        }
         readProbe.After();
         ops->Close(it, *state);
         host.ProcessMessages();

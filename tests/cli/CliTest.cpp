@@ -536,7 +536,9 @@ TEST(CliSafety, TheMessagesSpeakOfTheCommandLine) {
         {"a full disk under buffered mmio",
          [](platform::TFaultInjector& f) { f.FailNth(platform::TOsCall::Write, 3, ENOSPC, true); },
          {"--file-size", "1M", "--method", "mmio", "--write-buffered"},
-         " bytes.\nAfterwards: Could not write buffer to disk.\n"},
+         " bytes: Auf dem Datenträger ist nicht genügend Speicherplatz vorhanden "
+         "(112)\nAfterwards: "
+         "Could not write buffer to disk.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
