@@ -173,7 +173,17 @@ void TCreatedFile::Verify() {
         }
         Hold();
     }
-    if (IdentityOf(FName) != FIdentity) {
+    const std::optional<TFileIdentity> now = IdentityOf(FName);
+    // What stands at the name now shows as a missing file, a refused link or a directory,
+    // or another identity; any other failure is the open's own.
+    if (const DWORD error = GetLastError(); !now && error != ERROR_FILE_NOT_FOUND &&
+                                            error != ERROR_PATH_NOT_FOUND &&
+                                            error != ERROR_ACCESS_DENIED) {
+        throw Exception("The test file \"" + FName +
+                        "\" could not be opened again to check that it is still the run's own: " +
+                        SystemErrorText(error) + " (" + std::to_string(error) + ")");
+    }
+    if (now != FIdentity) {
         throw ETestFileReplaced(
             "\"" + FName +
             "\" is no longer the test file this run created: something else was put in its "
@@ -190,6 +200,11 @@ std::string TCreatedFile::Release() noexcept {
         std::optional<TFileIdentity> now = IdentityOf(FName);
         DWORD error = GetLastError();
         if (!now && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            if (error == ERROR_TOO_MANY_OPEN_FILES) {
+                // The held handle makes room: the identity to compare with is kept as numbers.
+                CloseHandle(FHandle);
+                FHandle = INVALID_HANDLE_VALUE;
+            }
             now = IdentityOf(FName); // a look-up that failed once gets a second chance
             error = GetLastError();
         }
@@ -206,8 +221,10 @@ std::string TCreatedFile::Release() noexcept {
         left = "The test file \"" + FName + "\" may be left behind: " + error.what();
     }
     platform::DisarmAbortRemoval();
-    CloseHandle(FHandle);
-    FHandle = INVALID_HANDLE_VALUE;
+    if (FHandle != INVALID_HANDLE_VALUE) {
+        CloseHandle(FHandle);
+        FHandle = INVALID_HANDLE_VALUE;
+    }
     return left;
 }
 

@@ -78,7 +78,9 @@ public:
     // Creates the file. A name that is taken raises ETestFileTaken with the "already exists"
     // text; any other failure is left for the layer's own open to report in its words.
     void Create();
-    // Raises ETestFileReplaced unless the name still names the file Create made.
+    // Raises ETestFileReplaced unless the name still names the file Create made, and an
+    // Exception with the system's reason when the name can't be opened to check it for a
+    // reason of its own (too many open files, no memory).
     void Verify();
     // The errno that refused the mark; 0 when the file is marked or not held yet.
     int MarkError() const { return FMark.MarkError; }

@@ -429,5 +429,44 @@ TEST(HostileFileSystem, WithoutMarksARunSaysSoOnceAndOnlyProposedNamesAreRecogni
     EXPECT_EQ(ReadWholeFile(chosen), UserData);
 }
 
+// The check before every open of the name opens it itself: when that fails for a reason of
+// its own (too many open files, no memory) the run says so, and calls only a name that
+// leads elsewhere (or nowhere) replaced.
+TEST(HostileFileSystem, ACheckThatCanNotOpenGivesItsReason) {
+    TTempDir dir;
+    const std::string name = dir.Path("checked.tmp");
+    struct Case {
+        int err;
+        std::string failure;
+    };
+    const std::string ownReason = "failure The test file \"" + name +
+                                  "\" could not be opened again to check that it is still the "
+                                  "run's own: ";
+    const Case cases[] = {
+        {EMFILE, ownReason + "Das System kann die Datei nicht öffnen (4)"},
+        {ENFILE, ownReason + "Das System kann die Datei nicht öffnen (4)"},
+        {ENOMEM,
+         ownReason + "Nicht genügend Speicher verfügbar, um diesen Befehl zu verarbeiten (8)"},
+        {ENOENT, "failure \"" + name + "\" is no longer the test file this run created"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        TRecordingHost host;
+        host.Answer = name;
+        std::optional<platform::TFaultInjector> seam;
+        host.Hook = [&](const std::string& e) {
+            if (!seam && e == "gauge 0") { // just before the check ahead of the reopen
+                seam.emplace();
+                seam->FailNth(platform::TOsCall::Open, 1, c.err);
+            }
+        };
+        TBenchmarkRun run;
+        EXPECT_EQ(run.Execute(host), TRunOutcome::Failed);
+        seam.reset();
+        EXPECT_TRUE(HasEvent(host, c.failure));
+        EXPECT_FALSE(Exists(name));
+    }
+}
+
 } // namespace
 } // namespace orvane
