@@ -337,6 +337,11 @@ void TMainForm::AddResultRow(TResultList list, const TResultRow& row) {
     item->setText(0, QString::fromStdString(shown.Caption));
     item->setText(1, QString::fromStdString(shown.Duration));
     item->setText(2, QString::fromStdString(shown.Throughput));
+    if (const std::string note = InterruptionNote(row); !note.empty()) {
+        for (int column = 0; column < 3; ++column) {
+            item->setToolTip(column, QString::fromStdString(note));
+        }
+    }
 }
 
 } // namespace orvane

@@ -86,6 +86,7 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     FDevice = platform::BlockDeviceOf(FTestDir);
 
     FMarkWarned = false;
+    const platform::TStoppedTimeWatch stops;
     host.Lock();
     std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
     host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
@@ -325,6 +326,14 @@ void TBenchmarkRun::AddRow(TRunHost& host, TResultList list, std::int32_t chunkS
 
     TResultRow row;
     row.Proof = median.Proof;
+    // A stop in any repeat marks the row, whose samples include that repeat's time.
+    row.Proof.StoppedSeconds.reset();
+    for (const TSample& sample : samples) {
+        if (sample.Proof.StoppedSeconds) {
+            row.Proof.StoppedSeconds =
+                row.Proof.StoppedSeconds.value_or(0) + *sample.Proof.StoppedSeconds;
+        }
+    }
     for (std::size_t i = 0; i < samples.size(); ++i) {
         row.DurationSamples.push_back(std::chrono::duration<double>(duration(i)).count());
     }

@@ -1,11 +1,13 @@
 // The measuring instrument: the timed block loop of a pass. Per block it holds the block
 // call, the stop check, the check of the count moved and one compare for the gauge, which
 // is called only when its whole percentage changes. The clock is read around each gauge call
-// (about a hundred a pass) so that the pass's time can leave the drawing out.
+// (about a hundred a pass) so that the pass's time can leave the drawing out, and the
+// process is noted as running there, so that a stop is counted from no earlier moment.
 #pragma once
 
 #include "bench/Methods.h"
 #include "fileio/Exception.h"
+#include "platform/Measuring.h"
 #include "platform/Win32.h"
 
 #include <cstdint>
@@ -54,6 +56,7 @@ template <typename Block> TPassTiming TimedLoop(TIteration& it, TPassKind pass, 
     TPassClock::duration gaugeTime{0};
     // A layer that gives a short count without raising leaves its reason here.
     SetLastError(ERROR_SUCCESS);
+    platform::NoteRunning();
     const auto start = TPassClock::now();
     for (std::uint32_t k = 1; k <= n; ++k) {
         if (stop) {
@@ -68,12 +71,20 @@ template <typename Block> TPassTiming TimedLoop(TIteration& it, TPassKind pass, 
         }
         if (k == gaugeStep) [[unlikely]] {
             const auto before = TPassClock::now();
+            platform::NoteRunning();
+            const std::int64_t stoppedBefore = platform::StoppedNanoseconds().value_or(0);
             it.Host.SetGaugeProgress(static_cast<std::int32_t>(k));
-            gaugeTime += TPassClock::now() - before;
+            // A stop inside the gauge's call (a terminal that stops a background writer)
+            // stays in the pass, where the row's proof accounts for it.
+            gaugeTime += TPassClock::now() - before -
+                         std::chrono::nanoseconds(platform::StoppedNanoseconds().value_or(0) -
+                                                  stoppedBefore);
             gaugeStep = NextGaugeStep(k, n);
         }
     }
-    return {start, TPassClock::now(), gaugeTime};
+    const auto end = TPassClock::now();
+    platform::NoteRunning();
+    return {start, end, gaugeTime};
 }
 
 } // namespace orvane

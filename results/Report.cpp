@@ -181,6 +181,9 @@ void WriteTable(std::ostream& out, const std::vector<TResultRow>& writeRows,
                 }
             }
             out << "\n";
+            if (const std::string note = InterruptionNote(row); !note.empty()) {
+                out << "  " << note << "\n"; // under the row whose time it explains
+            }
         }
     };
     list("Write", writeRows);

@@ -1,6 +1,7 @@
 // The benchmark run with the "File" method, against a recording host: the order of its
 // phases, what the test file holds at each, Stop at every kind of point, the dialog and
-// space checks, and failures that must leave no file and an idle window behind.
+// space checks, a stopped process, and failures that must leave no file and an idle window
+// behind.
 #include "bench/BenchmarkRun.h"
 #include "bench/Scales.h"
 #include "platform/OsCalls.h"
@@ -409,6 +410,70 @@ TEST_F(BenchmarkRunTest, AFaultAtEverySystemCallLeavesNoFileAndAnIdleWindow) {
         }
     }
     EXPECT_GT(runs, 20);
+}
+
+} // namespace
+} // namespace orvane
+
+namespace orvane {
+namespace {
+
+using BenchmarkRunStopTest = testing::TRunFixture;
+
+// The process stopped (SIGSTOP, Ctrl-Z) inside a pass: the row says for how long, never less
+// than the stop lasted and never more than the row's time; a stop between the passes
+// belongs to neither.
+TEST_F(BenchmarkRunStopTest, AStoppedProcessMarksThePassItInterrupted) {
+    constexpr long StopMilliseconds = 300;
+    struct Case {
+        const char* what;
+        const char* moment;
+        bool inWritePass;
+    };
+    const Case cases[] = {
+        {"stopped in the first write pass", "gauge step", true},
+        {"stopped between the first write and read passes", "colour read", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            TRecordingHost host;
+            host.Answer = Dir.Path("stopped.tmp");
+            bool stopped = false;
+            host.Hook = [&](const std::string& e) {
+                if (!stopped && e == c.moment) {
+                    stopped = true;
+                    ::raise(SIGSTOP); // the parent continues it after the stop's time
+                }
+            };
+            TBenchmarkRun run;
+            if (run.Execute(host) != TRunOutcome::Completed) {
+                ::_exit(1);
+            }
+            const double atLeast = c.inWritePass ? StopMilliseconds / 1000.0 : 0.0;
+            for (const auto* rows : {&host.WriteRows, &host.ReadRows}) {
+                for (const TResultRow& row : *rows) {
+                    const double stoppedFor = row.Proof.StoppedSeconds.value_or(-1);
+                    const bool first = &row == &host.WriteRows.front();
+                    if (first ? stoppedFor < atLeast || stoppedFor > row.ElapsedSeconds()
+                              : stoppedFor != 0) {
+                        ::_exit(2);
+                    }
+                }
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
+        ASSERT_TRUE(WIFSTOPPED(status));
+        const timespec stop{0, StopMilliseconds * 1000000};
+        ::nanosleep(&stop, nullptr); // a lower bound the figure must reach, not a race
+        ::kill(child, SIGCONT);
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
 }
 
 } // namespace

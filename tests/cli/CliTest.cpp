@@ -615,3 +615,38 @@ TEST(CliHistory, EveryRunIsKeptPrivatelyUnlessTurnedOffAndAFailureIsOnlyAWarning
 
 } // namespace
 } // namespace orvane::cli
+
+namespace orvane::cli {
+namespace {
+
+// A row whose pass the process was stopped in says so under it in the table; the others
+// stand alone.
+TEST(CliTable, ARowAStopInterruptedSaysSoUnderIt) {
+    struct Case {
+        std::optional<double> stopped;
+        std::string note; // the line under the row; empty: none
+    };
+    const Case cases[] = {
+        {0.0, ""},
+        {0.01, "  interrupted: the process was stopped for less than 0.1 s\n"},
+        {2.04, "  interrupted: the process was stopped for 2.0 s\n"},
+    };
+    for (const Case& c : cases) {
+        TResultRow row;
+        row.ChunkLabel = "1K";
+        row.FileBytes = 1048576;
+        row.End = row.Start + std::chrono::milliseconds(3600);
+        row.Proof.StoppedSeconds = c.stopped;
+        std::ostringstream table;
+        results::WriteTable(table, {row, row}, {});
+        const std::string text = table.str();
+        const std::size_t first = text.find("W: 1K");
+        const std::size_t line = text.find('\n', first) + 1;
+        const std::size_t second = text.find("W: 1K", line);
+        ASSERT_NE(second, std::string::npos) << text;
+        EXPECT_EQ(text.substr(line, second - line), c.note) << text;
+    }
+}
+
+} // namespace
+} // namespace orvane::cli
