@@ -1,10 +1,11 @@
 // The measuring menu and its settings.
 #include "app/MeasuringMenu.h"
 
+#include "app/SettingsFile.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
-#include <QSettings>
 #include <QWidget>
 
 namespace orvane {
@@ -91,10 +92,9 @@ QString TMeasuringMenu::ReadNote(const TMeasuringMode& mode) {
 }
 
 void TMeasuringMenu::Load() {
-    const QSettings settings;
-    Durable->setChecked(settings.value(QString::fromLatin1(DurableKey), false).toBool());
-    Cold->setChecked(settings.value(QString::fromLatin1(ColdKey), false).toBool());
-    const int repeats = settings.value(QString::fromLatin1(RepeatsKey), 1).toInt();
+    Durable->setChecked(Setting(QString::fromLatin1(DurableKey), false).toBool());
+    Cold->setChecked(Setting(QString::fromLatin1(ColdKey), false).toBool());
+    const int repeats = Setting(QString::fromLatin1(RepeatsKey), 1).toInt();
     bool found = false;
     for (QAction* action : Repeats) {
         found = found || action->data().toInt() == repeats;
@@ -107,11 +107,10 @@ void TMeasuringMenu::Load() {
 }
 
 void TMeasuringMenu::Save() const {
-    QSettings settings;
     const TMeasuringMode mode = Mode();
-    settings.setValue(QString::fromLatin1(DurableKey), mode.Durable);
-    settings.setValue(QString::fromLatin1(ColdKey), mode.Cold);
-    settings.setValue(QString::fromLatin1(RepeatsKey), mode.Repeats);
+    SetSetting(QString::fromLatin1(DurableKey), mode.Durable);
+    SetSetting(QString::fromLatin1(ColdKey), mode.Cold);
+    SetSetting(QString::fromLatin1(RepeatsKey), mode.Repeats);
 }
 
 void TMeasuringMenu::Show() {
