@@ -467,6 +467,32 @@ TEST(CliSafety, CleanSaysWhyItCanNotSearchADirectory) {
     }
 }
 
+// A run that fails after some rows: the rows before the error are printed, the error goes
+// to stderr, and the exit code says that the run failed.
+TEST(CliSafety, ARunThatFailsAfterItsFirstRowsExitsWithOne) {
+    TTempDir dir;
+    platform::TFaultInjector faults;
+    bool armed = false;
+    TRunHooks hooks;
+    hooks.AtMessagePoint = [&] {
+        // Past the first write pass (4096 blocks of 256 bytes): its row is made.
+        if (!armed && faults.Count(platform::TOsCall::Write) > 4096) {
+            armed = true;
+            faults.FailNth(platform::TOsCall::Read, 1, EIO);
+        }
+    };
+    const TResult result =
+        RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--no-history"}, hooks);
+    EXPECT_TRUE(armed);
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.out.find("\nW: 1K "), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("\nR: 1K "), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("orvane-cli: The read pass with chunk size 1K failed: "),
+              std::string::npos)
+        << result.err;
+    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+}
+
 // Another run takes the name orvane-cli proposed in --dir before this run makes its file:
 // the run moves on to the next free name, and reports the name it measured on.
 TEST(CliSafety, AProposedNameTakenMeanwhileIsReplacedByTheNextFreeOne) {
