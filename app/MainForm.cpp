@@ -8,6 +8,7 @@
 #include "app/HandlerGuard.h"
 #include "app/MeasuringMenu.h"
 #include "app/Priorities.h"
+#include "app/SettingsFile.h"
 #include "bench/Methods.h"
 #include "bench/Scales.h"
 
@@ -21,7 +22,6 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
-#include <QSettings>
 #include <QSlider>
 #include <QTreeWidget>
 #include <span>
@@ -248,9 +248,9 @@ void TMainForm::CreateMeasuringMenu() {
     FKeepHistory = menu->addAction(QStringLiteral("&Keep run history"));
     FKeepHistory->setObjectName(QStringLiteral("KeepHistory"));
     FKeepHistory->setCheckable(true);
-    FKeepHistory->setChecked(QSettings().value(QStringLiteral("history/keep"), true).toBool());
+    FKeepHistory->setChecked(Setting(QStringLiteral("history/keep"), true).toBool());
     connect(FKeepHistory, &QAction::toggled, this,
-            [](bool keep) { QSettings().setValue(QStringLiteral("history/keep"), keep); });
+            [](bool keep) { SetSetting(QStringLiteral("history/keep"), keep); });
     for (QTreeWidget* list : {WriteListView, ReadListView}) {
         // Right click and the context-menu key; not while a run measures.
         list->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -111,8 +111,9 @@ public:
     bool ReadBuffered() const override;
     TMeasuringMode MeasuringMode() const override;
     bool& StopFlag() override { return FStopRequested; }
-    bool ChooseTestFile(std::string& fileName) override;
+    TTestFileChoice ChooseTestFile(std::string& fileName) override;
     void ShowError(const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
     void ShowNotEnoughSpace(std::int64_t freeBytes) override;
     void ReportFailure(const std::exception& error) override;
     void SetCaption(const std::string& caption) override;

@@ -8,8 +8,9 @@
 #include "results/Report.h"
 #include "results/RowFigures.h"
 
-#include "platform/TestFileGuard.h"
+#include "bench/Leftovers.h"
 #include "platform/Win32.h"
+#include "results/Columns.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -108,20 +109,19 @@ void TMainForm::MentionLeftovers(const std::string& directory) {
     if (directory.empty() || FLeftoversMentioned.count(directory) > 0) {
         return;
     }
-    std::string text;
-    for (const platform::TMarkedFile& file : platform::FindMarkedTestFiles(directory)) {
-        if (!file.InUse) {
-            text += "\r" + file.Path + " (" + std::to_string(file.Size) + " bytes)";
-        }
-    }
-    if (text.empty()) {
+    const std::optional<TLeftoverNotice> notice =
+        NoticeOfLeftovers(directory, results::FormatBytes);
+    if (!notice) {
         return;
     }
     FLeftoversMentioned.insert(directory);
-    FDialogs.ShowMessageDialog("Test files left behind by an earlier run that was ended:" + text +
-                                   "\rThey can be deleted; \"orvane-cli --clean " + directory +
-                                   "\" removes them.",
-                               TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+    std::string text = notice->Heading;
+    for (const std::string& file : notice->Files) {
+        text += "\r" + file;
+    }
+    // The message dialog shows plain text only: a name can't turn into markup there.
+    FDialogs.ShowMessageDialog(text + "\r" + notice->Advice, TMsgDlgType::mtWarning,
+                               TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
@@ -180,18 +180,28 @@ bool TMainForm::ReadBuffered() const {
     return ReadBufferedCheckBox->isChecked();
 }
 
-bool TMainForm::ChooseTestFile(std::string& fileName) {
+TTestFileChoice TMainForm::ChooseTestFile(std::string& fileName) {
+    const std::string proposal = fileName;
     SaveDialog.FileName = fileName;
     // A close request or a stop signal while the dialog was open cancels the run.
     if (!SaveDialog.Execute() || FCloseRequested) {
-        return false;
+        return TTestFileChoice::Cancelled;
     }
     fileName = SaveDialog.FileName;
-    return true;
+    // The proposed name kept, in whatever folder: still the program's name, not the user's.
+    const auto baseName = [](const std::string& path) {
+        return path.substr(path.find_last_of('/') + 1);
+    };
+    return baseName(fileName) == baseName(proposal) ? TTestFileChoice::Proposed
+                                                    : TTestFileChoice::Chosen;
 }
 
 void TMainForm::ShowError(const std::string& text) {
     FDialogs.ShowMessageDialog(text, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+}
+
+void TMainForm::ShowWarning(const std::string& text) {
+    FDialogs.ShowMessageDialog(text, TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
 }
 
 void TMainForm::ShowNotEnoughSpace(std::int64_t) {

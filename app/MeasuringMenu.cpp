@@ -1,10 +1,11 @@
 // The measuring menu and its settings.
 #include "app/MeasuringMenu.h"
 
+#include "app/SettingsFile.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
-#include <QSettings>
 #include <QWidget>
 
 namespace orvane {
@@ -105,11 +106,10 @@ QString TMeasuringMenu::ReadNote(const TMeasuringMode& mode, const QString& prom
 }
 
 void TMeasuringMenu::Load() {
-    const QSettings settings;
-    Durable->setChecked(settings.value(QString::fromLatin1(DurableKey), false).toBool());
-    Cold->setChecked(settings.value(QString::fromLatin1(ColdKey), false).toBool());
-    Ceiling->setChecked(settings.value(QString::fromLatin1(CeilingKey), false).toBool());
-    const QVariant repeats = settings.value(QString::fromLatin1(RepeatsKey), 1);
+    Durable->setChecked(Setting(QString::fromLatin1(DurableKey), false).toBool());
+    Cold->setChecked(Setting(QString::fromLatin1(ColdKey), false).toBool());
+    Ceiling->setChecked(Setting(QString::fromLatin1(CeilingKey), false).toBool());
+    const QVariant repeats = Setting(QString::fromLatin1(RepeatsKey), 1);
     bool found = repeats.toString() == QString::fromLatin1(UntilSteadyValue);
     UntilSteady->setChecked(found);
     for (QAction* action : Repeats) {
@@ -123,14 +123,13 @@ void TMeasuringMenu::Load() {
 }
 
 void TMeasuringMenu::Save() const {
-    QSettings settings;
     const TMeasuringMode mode = Mode();
-    settings.setValue(QString::fromLatin1(DurableKey), mode.Durable);
-    settings.setValue(QString::fromLatin1(ColdKey), mode.Cold);
-    settings.setValue(QString::fromLatin1(CeilingKey), mode.Ceiling);
-    settings.setValue(QString::fromLatin1(RepeatsKey),
-                      mode.UntilSteady ? QVariant(QString::fromLatin1(UntilSteadyValue))
-                                       : QVariant(mode.Repeats));
+    SetSetting(QString::fromLatin1(DurableKey), mode.Durable);
+    SetSetting(QString::fromLatin1(ColdKey), mode.Cold);
+    SetSetting(QString::fromLatin1(CeilingKey), mode.Ceiling);
+    SetSetting(QString::fromLatin1(RepeatsKey),
+               mode.UntilSteady ? QVariant(QString::fromLatin1(UntilSteadyValue))
+                                : QVariant(mode.Repeats));
 }
 
 void TMeasuringMenu::Show() {

@@ -7,6 +7,7 @@
 #include "app/Dialogs.h"
 #include "app/MainForm.h"
 #include "app/Priorities.h"
+#include "app/SettingsFile.h"
 #include "app/StopSignals.h"
 #include "bench/ResultRow.h"
 #include "orvane/Version.h"
@@ -147,7 +148,12 @@ int RunOrvane(int& argc, char** argv) {
     ApplyClassicLook(application);
     DecimalSeparator(); // the user's locale as it is at program start
 
+    // Before the window reads a setting, and said once, before it shows.
+    const std::string settingsProblem = CheckSettingsFile();
     TQtDialogs dialogs;
+    if (!settingsProblem.empty()) {
+        dialogs.ShowMessageDialog(settingsProblem, TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+    }
     TPlatformPriorities priorities;
     const std::unique_ptr<TMainForm> form = CreateAndShowMainForm(dialogs, priorities);
     TStopSignals stopSignals;

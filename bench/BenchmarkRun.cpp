@@ -21,6 +21,8 @@ namespace orvane {
 namespace {
 
 constexpr unsigned PhasePause = 100; // ms, before and after every timed pass
+// Fresh proposals for a name that keeps turning out taken before the run gives up on it.
+constexpr int ProposalAttempts = 20;
 // A cold read pass may start with this share of the file still cached (read-ahead of the
 // open, pages the kernel would not drop at once); more, and the drop is tried once more.
 constexpr std::uint64_t ColdResidencyPerMille = 10;
@@ -43,6 +45,16 @@ std::size_t Index(TResultList list) {
     return list == TResultList::Write ? 0 : 1;
 }
 
+std::string CaptionOf(const std::string& testFileName) {
+    return "Orvane [" + testFileName + "]";
+}
+
+// The next free proposal in the directory of `path`.
+std::string FreshProposal(const std::string& path) {
+    const std::string directory = DirectoryOf(path);
+    return (directory == "/" ? "" : directory) + "/" + UniqueDefaultTestFileName(Now(), directory);
+}
+
 } // namespace
 
 TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
@@ -51,22 +63,20 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     FBlockSize = BlockSizes[static_cast<std::size_t>(host.Position(TScale::Blocks))];
     host.SetSizes(FBlockSize, ChunkSizes[static_cast<std::size_t>(host.Position(TScale::Chunks))]);
 
-    // Proposed in the dialog's starting directory, the current one.
-    FTestFileName = UniqueDefaultTestFileName(Now(), ".");
-    std::string chosen = FTestFileName;
-    if (!host.ChooseTestFile(chosen)) {
+    TNameCheck name{};
+    const TTestFileChoice choice = ChooseName(host, name);
+    if (choice == TTestFileChoice::Cancelled) {
         return TRunOutcome::Cancelled;
     }
-    const std::string fullName = FullPathName(chosen);
-    FTestFileName = fullName.empty() ? chosen : fullName;
+    FNameProposed = choice == TTestFileChoice::Proposed;
     // The benchmark empties and deletes its file: it must never be someone's own file.
-    if (const TNameCheck name = CheckTestFileName(FTestFileName); name.State != TNameState::Free) {
+    if (name.State != TNameState::Free) {
         host.ShowError(name.State == TNameState::Taken
                            ? ExistingFileText(FTestFileName)
                            : UnusableNameText(FTestFileName, name.Error));
         return TRunOutcome::FileExists;
     }
-    host.SetCaption("Orvane [" + FTestFileName + "]");
+    host.SetCaption(CaptionOf(FTestFileName));
     FTestDir = DirectoryOf(FTestFileName);
     SetCurrentDirectoryA(FTestDir.c_str()); // a failure shows in the free-space check
 
@@ -89,6 +99,8 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     }
     FChunkLabels.assign(ChunkSizes.size(), {});
 
+    FMarkWarned = false;
+    const platform::TStoppedTimeWatch stops;
     host.Lock();
     std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
     host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
@@ -124,6 +136,44 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     return stop ? TRunOutcome::Stopped : TRunOutcome::Completed;
 }
 
+TTestFileChoice TBenchmarkRun::ChooseName(TRunHost& host, TNameCheck& check) {
+    // Proposed first in the dialog's starting directory, the current one.
+    std::string proposal = UniqueDefaultTestFileName(Now(), ".");
+    for (int attempt = 1;; ++attempt) {
+        FTestFileName = proposal;
+        std::string chosen = proposal;
+        const TTestFileChoice choice = host.ChooseTestFile(chosen);
+        if (choice == TTestFileChoice::Cancelled) {
+            return choice;
+        }
+        const std::string fullName = FullPathName(chosen);
+        FTestFileName = fullName.empty() ? chosen : fullName;
+        check = CheckTestFileName(FTestFileName);
+        // Taken since it was proposed: a run started at the same moment got there first.
+        if (check.State != TNameState::Taken || choice != TTestFileChoice::Proposed ||
+            attempt == ProposalAttempts) {
+            return choice;
+        }
+        proposal = FreshProposal(FTestFileName);
+    }
+}
+
+void TBenchmarkRun::CreateTestFile(TRunHost& host, TCreatedFile& testFile) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            testFile.Create();
+            return;
+        } catch (const ETestFileTaken&) {
+            if (!FNameProposed || attempt == ProposalAttempts) {
+                throw;
+            }
+        }
+        // The iteration's file, its layer and its probes all follow the name.
+        FTestFileName = FreshProposal(FTestFileName);
+        host.SetCaption(CaptionOf(FTestFileName));
+    }
+}
+
 void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t counter) {
     const bool& stop = host.StopFlag();
     if (stop) {
@@ -153,9 +203,13 @@ void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t 
         FChunkLabels[counter] = host.ChunkLabel();
         ops = &MethodOps(host.AccessMethod());
         state = ops->NewState();
-        testFile.Create();
+        CreateTestFile(host, testFile);
         ops->PrepareOpen(it, *state);
         testFile.Verify();
+        if (testFile.MarkError() != 0 && !FMarkWarned) {
+            FMarkWarned = true;
+            host.ShowWarning(UnmarkedTestFileText(FTestDir, testFile.MarkError()));
+        }
         host.SetPhaseColour(TPhaseColour::Prepare);
         host.ProcessMessages();
         ops->PrepareExtend(it, *state);
@@ -172,10 +226,19 @@ void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t 
         host.ProcessMessages();
         TPassProbe writeProbe(FDevice, TResultList::Write, FTestFileName);
         writeProbe.Before();
-        TPassTiming write = ops->WritePass(it, *state);
+        TPassTiming write;
+        try {
+            write = ops->WritePass(it, *state);
+        } catch (...) {
+            RethrowNamingPass(TPassKind::Write, host.ChunkLabel());
+        }
         if (FMode.Durable) {
             host.MeasuringStep(TMeasuringStep::Flush);
-            ops->EndWritePass(it, *state);
+            try {
+                ops->EndWritePass(it, *state);
+            } catch (...) {
+                RethrowNamingFlush(host.ChunkLabel());
+            }
             write.End = TPassClock::now();
         }
         writeProbe.After();
@@ -201,7 +264,12 @@ void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t 
         host.ProcessMessages();
         TPassProbe readProbe(FDevice, TResultList::Read, FTestFileName);
         readProbe.Before();
-        const TPassTiming read = ops->ReadPass(it, *state);
+        TPassTiming read;
+        try {
+            read = ops->ReadPass(it, *state);
+        } catch (...) {
+            RethrowNamingPass(TPassKind::Read, host.ChunkLabel());
+        }
         readProbe.After();
         ops->Close(it, *state);
         host.ProcessMessages();
@@ -303,6 +371,14 @@ void TBenchmarkRun::AddRow(TRunHost& host, const TRepeatPlan& plan, TResultList 
     // The plan's copy of the durations is the one its steadiness was judged on.
     row.DurationSamples = plan.Samples(counter, list);
     row.Steady = plan.Steady(counter, list);
+    // A stop in any repeat marks the row, whose samples include that repeat's time.
+    row.Proof.StoppedSeconds.reset();
+    for (const TSample& sample : samples) {
+        if (sample.Proof.StoppedSeconds) {
+            row.Proof.StoppedSeconds =
+                row.Proof.StoppedSeconds.value_or(0) + *sample.Proof.StoppedSeconds;
+        }
+    }
     row.Pass = list;
     row.ChunkLabel = FChunkLabels[counter];
     row.ChunkBytes = static_cast<std::uint32_t>(ChunkSizes[counter]);

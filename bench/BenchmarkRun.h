@@ -6,6 +6,7 @@
 #include "bench/Methods.h"
 #include "bench/RepeatPlan.h"
 #include "bench/RunHost.h"
+#include "bench/TestFile.h"
 
 #include <cstdint>
 #include <string>
@@ -43,6 +44,12 @@ private:
         TPassProof Proof;
     };
 
+    // Asks the host for the test file's name until it is free, or chosen by the user, or the
+    // host cancels; a proposal taken meanwhile is proposed afresh.
+    TTestFileChoice ChooseName(TRunHost& host, TNameCheck& check);
+    // Creates the iteration's file; a proposed name taken since it was checked is replaced
+    // by the next free one.
+    void CreateTestFile(TRunHost& host, TCreatedFile& testFile);
     void RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t counter);
     void TakeCeiling(TRunHost& host);
     void Settle(TRunHost& host, const char* pass);
@@ -55,6 +62,8 @@ private:
     void AddRow(TRunHost& host, const TRepeatPlan& plan, TResultList list, std::size_t counter);
 
     std::string FTestFileName;
+    bool FNameProposed = false;
+    bool FMarkWarned = false; // once a run
     std::string FTestDir;
     std::int64_t FFreeSpace = 0;
     std::int32_t FBlockSize = 0;

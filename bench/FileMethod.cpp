@@ -66,9 +66,9 @@ TPassTiming WritePass(TIteration& it, TMethodState& state) {
 void EndWritePass(TIteration& it, TMethodState& state) {
     if (FlushFileBuffers(FileOf(state).Handle) == 0) {
         const DWORD code = GetLastError();
-        throw Exception("The write pass with chunk size " + it.Host.ChunkLabel() +
-                        " could not flush the test file to the device: " + SystemErrorText(code) +
-                        " (" + std::to_string(code) + ")");
+        throw EPassError("The write pass with chunk size " + it.Host.ChunkLabel() +
+                         " could not flush the test file to the device: " + SystemErrorText(code) +
+                         " (" + std::to_string(code) + ")");
     }
 }
 

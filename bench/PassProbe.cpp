@@ -10,11 +10,18 @@ void TPassProbe::Before() {
     // The counters last, nearest to the start clock.
     FUsageBefore = platform::ReadThreadUsage();
     FDeviceBefore = platform::ReadDeviceCounters(FDevice);
+    // A stop that ended before this point is no part of the pass.
+    platform::NoteRunning();
+    FStoppedBefore = platform::StoppedNanoseconds();
 }
 
 void TPassProbe::After() {
     const std::optional<platform::TDeviceCounters> device = platform::ReadDeviceCounters(FDevice);
     const std::optional<platform::TThreadUsage> usage = platform::ReadThreadUsage();
+    if (const std::optional<std::int64_t> stopped = platform::StoppedNanoseconds();
+        stopped && FStoppedBefore) {
+        FProof.StoppedSeconds = static_cast<double>(*stopped - *FStoppedBefore) / 1e9;
+    }
     if (device && FDeviceBefore) {
         FProof.DeviceBytes = FPass == TResultList::Write
                                  ? device->WrittenBytes - FDeviceBefore->WrittenBytes

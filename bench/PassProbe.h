@@ -1,11 +1,13 @@
 // The proof of one pass: the block device's counters, the thread's CPU time and switches,
-// and for a read pass the file's bytes in the page cache, read just before the pass's start
-// clock and just after its end clock, never inside the interval.
+// the time the process was stopped, and for a read pass the file's bytes in the page cache,
+// read just before the pass's start clock and just after its end clock, never inside the
+// interval.
 #pragma once
 
 #include "bench/ResultRow.h"
 #include "platform/Measuring.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -27,6 +29,7 @@ private:
     const std::string& FFileName;
     std::optional<platform::TDeviceCounters> FDeviceBefore;
     std::optional<platform::TThreadUsage> FUsageBefore;
+    std::optional<std::int64_t> FStoppedBefore;
     TPassProof FProof;
 };
 

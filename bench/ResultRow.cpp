@@ -1,6 +1,7 @@
 // Duration, throughput and their texts.
 #include "bench/ResultRow.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <locale>
@@ -14,6 +15,18 @@ double TResultRow::KiBPerSecond() const {
 
 std::string RowCaption(const TResultRow& row) {
     return std::string(row.Pass == TResultList::Write ? WritePrefix : ReadPrefix) + row.ChunkLabel;
+}
+
+std::string InterruptionNote(const TResultRow& row) {
+    if (!row.Proof.StoppedSeconds || *row.Proof.StoppedSeconds <= 0) {
+        return {};
+    }
+    char text[96];
+    // A stop too short for one decimal is still a stop.
+    std::snprintf(text, sizeof text, "interrupted: the process was stopped for %s%.1f s",
+                  *row.Proof.StoppedSeconds < 0.05 ? "less than " : "",
+                  std::max(*row.Proof.StoppedSeconds, 0.1));
+    return text;
 }
 
 std::string FormatFixed(double value, std::string_view decimalSeparator) {

@@ -26,6 +26,11 @@ struct TPassProof {
     std::optional<double> CpuSystemSeconds;
     std::optional<std::uint64_t> VoluntarySwitches;
     std::optional<std::uint64_t> InvoluntarySwitches;
+    // How long the process was stopped (SIGSTOP, Ctrl-Z, a debugger) inside the pass's
+    // interval, as the continue signal shows it: never less than the real stop, and more by
+    // at most the running time since the pass was last seen running (its start, each
+    // hundredth of its blocks, the end of its block loop). None where it can't be seen.
+    std::optional<double> StoppedSeconds;
 };
 
 struct TResultRow {
@@ -57,6 +62,10 @@ inline constexpr std::string_view ReadPrefix = "R: ";
 
 // "W: 64K".
 std::string RowCaption(const TResultRow& row);
+
+// "interrupted: the process was stopped for 2.0 s" for a row whose passes include a stop,
+// as both front ends show it beside the row; empty otherwise.
+std::string InterruptionNote(const TResultRow& row);
 
 // The row as the result lists show it.
 struct TShownRow {

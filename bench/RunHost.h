@@ -31,6 +31,11 @@ struct TMeasuringMode {
     bool Ceiling = false; // before the first iteration: the device's ceiling by direct I/O
 };
 
+// How the test file's name was chosen. A proposal is the program's own name (the dialog's
+// proposal taken as it was, or the command line's --dir), which the run may replace by the
+// next free one when it turns out taken; a chosen name is the user's and only ever refused.
+enum class TTestFileChoice { Cancelled, Chosen, Proposed };
+
 // The steps a measuring mode adds to an iteration, as the host is told of them.
 enum class TMeasuringStep {
     Settle, // the file system's pending writes are written out, before a timed pass
@@ -70,9 +75,12 @@ public:
     // events. The run reads it between blocks, so it is handed out once.
     virtual bool& StopFlag() = 0;
 
-    // Asks where the test file goes, proposing `fileName`; false when the user cancels.
-    virtual bool ChooseTestFile(std::string& fileName) = 0;
+    // Asks where the test file goes, proposing `fileName` (a name, or a path in the directory
+    // it belongs in).
+    virtual TTestFileChoice ChooseTestFile(std::string& fileName) = 0;
     virtual void ShowError(const std::string& text) = 0;
+    // Something the user should know that does not end the run.
+    virtual void ShowWarning(const std::string& text) = 0;
     // The chosen drive has `freeBytes` available (-1: unknown), less than the file size;
     // the run lowers the file-size bar after this.
     virtual void ShowNotEnoughSpace(std::int64_t freeBytes) = 0;

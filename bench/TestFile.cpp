@@ -4,8 +4,10 @@
 #include "bench/Clock.h"
 #include "fileio/Exception.h"
 #include "fileio/KoHugeF.h"
+#include "platform/Measuring.h"
 #include "platform/TestFileGuard.h"
 
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <vector>
@@ -97,6 +99,17 @@ std::string UnusableNameText(const std::string& fileName, DWORD error) {
     return "\"" + fileName + "\" can't be used as the test file: " + SystemErrorText(error);
 }
 
+std::string UnmarkedTestFileText(const std::string& directory, int error) {
+    const std::string head = "The test file in \"" + directory +
+                             "\" can't be marked as Orvane's (" + platform::ErrnoText(error) + ")";
+    if (error == EOPNOTSUPP || error == ENOTSUP) {
+        return head + ": this file system keeps no marks, so a test file left behind by a killed "
+                      "run is recognised here only by a name Orvane proposes "
+                      "(yy-mm-dd_hh-nn-ss-zzz.tmp), never by a name chosen for it.";
+    }
+    return head + ", so a test file left behind if this run is killed won't be recognised.";
+}
+
 std::optional<TFileIdentity> IdentityOf(const std::string& path) {
     // A handle that moves no data and shares everything stands beside any other open.
     HANDLE handle =
@@ -123,7 +136,7 @@ void TCreatedFile::Create() {
     if (FHandle == INVALID_HANDLE_VALUE) {
         const DWORD error = GetLastError();
         if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
-            throw Exception(ExistingFileText(FName));
+            throw ETestFileTaken(ExistingFileText(FName));
         }
         return; // the layer's open meets the same obstacle and names it in its words
     }
@@ -143,7 +156,7 @@ void TCreatedFile::Hold() {
                         "\" could not be checked and is left behind: " + SystemErrorText(error));
     }
     FIdentity = *identity;
-    platform::MarkAsTestFile(FHandle);
+    FMark = platform::MarkAsTestFile(FHandle);
     platform::ArmAbortRemoval(FName, FIdentity.volume, FIdentity.index);
 }
 
@@ -160,7 +173,17 @@ void TCreatedFile::Verify() {
         }
         Hold();
     }
-    if (IdentityOf(FName) != FIdentity) {
+    const std::optional<TFileIdentity> now = IdentityOf(FName);
+    // What stands at the name now shows as a missing file, a refused link or a directory,
+    // or another identity; any other failure is the open's own.
+    if (const DWORD error = GetLastError(); !now && error != ERROR_FILE_NOT_FOUND &&
+                                            error != ERROR_PATH_NOT_FOUND &&
+                                            error != ERROR_ACCESS_DENIED) {
+        throw Exception("The test file \"" + FName +
+                        "\" could not be opened again to check that it is still the run's own: " +
+                        SystemErrorText(error) + " (" + std::to_string(error) + ")");
+    }
+    if (now != FIdentity) {
         throw ETestFileReplaced(
             "\"" + FName +
             "\" is no longer the test file this run created: something else was put in its "
@@ -177,6 +200,11 @@ std::string TCreatedFile::Release() noexcept {
         std::optional<TFileIdentity> now = IdentityOf(FName);
         DWORD error = GetLastError();
         if (!now && error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            if (error == ERROR_TOO_MANY_OPEN_FILES) {
+                // The held handle makes room: the identity to compare with is kept as numbers.
+                CloseHandle(FHandle);
+                FHandle = INVALID_HANDLE_VALUE;
+            }
             now = IdentityOf(FName); // a look-up that failed once gets a second chance
             error = GetLastError();
         }
@@ -193,8 +221,10 @@ std::string TCreatedFile::Release() noexcept {
         left = "The test file \"" + FName + "\" may be left behind: " + error.what();
     }
     platform::DisarmAbortRemoval();
-    CloseHandle(FHandle);
-    FHandle = INVALID_HANDLE_VALUE;
+    if (FHandle != INVALID_HANDLE_VALUE) {
+        CloseHandle(FHandle);
+        FHandle = INVALID_HANDLE_VALUE;
+    }
     return left;
 }
 

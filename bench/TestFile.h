@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fileio/Exception.h"
+#include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
 
 #include <cstdint>
@@ -37,6 +38,10 @@ TNameCheck CheckTestFileName(const std::string& path);
 std::string ExistingFileText(const std::string& fileName);
 std::string UnusableNameText(const std::string& fileName, DWORD error);
 
+// The once-a-run warning that the test file in `directory` could not be marked as Orvane's,
+// `error` being the errno that refused it.
+std::string UnmarkedTestFileText(const std::string& directory, int error);
+
 // The device and file number of the file at `path`, following no link and never waiting
 // on a special file; none when nothing can be opened there.
 struct TFileIdentity {
@@ -52,11 +57,17 @@ public:
     using Exception::Exception;
 };
 
+// The name was taken when the file was to be created new.
+class ETestFileTaken : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // The file of one iteration. It is created new (never an existing file, never through a
-// link), marked as a test file, and held open without access until the clean-up, so that
-// its identity stays its own. Every later open of the name is checked against it, and the
-// clean-up deletes the name only while it names that file. A second stop signal may
-// remove it from its creation to its clean-up.
+// link), locked and marked as a live run's test file, and held open without access until
+// the clean-up, so that its identity and its lock stay its own. Every later open of the
+// name is checked against it, and the clean-up deletes the name only while it names that
+// file. A second stop signal may remove it from its creation to its clean-up.
 class TCreatedFile {
 public:
     explicit TCreatedFile(const std::string& name) : FName(name) {}
@@ -64,11 +75,15 @@ public:
     TCreatedFile(const TCreatedFile&) = delete;
     TCreatedFile& operator=(const TCreatedFile&) = delete;
 
-    // Creates the file. A name that is taken raises the "already exists" error; any other
-    // failure is left for the layer's own open to report in its words.
+    // Creates the file. A name that is taken raises ETestFileTaken with the "already exists"
+    // text; any other failure is left for the layer's own open to report in its words.
     void Create();
-    // Raises ETestFileReplaced unless the name still names the file Create made.
+    // Raises ETestFileReplaced unless the name still names the file Create made, and an
+    // Exception with the system's reason when the name can't be opened to check it for a
+    // reason of its own (too many open files, no memory).
     void Verify();
+    // The errno that refused the mark; 0 when the file is marked or not held yet.
+    int MarkError() const { return FMark.MarkError; }
     // Deletes the file if the name still names it and lets it go; empty on success (or
     // when there is nothing of ours to delete), else a text naming the file left and why.
     std::string Release() noexcept;
@@ -80,6 +95,7 @@ private:
     const std::string& FName;
     HANDLE FHandle = INVALID_HANDLE_VALUE;
     TFileIdentity FIdentity{};
+    platform::TTestFileMark FMark;
 };
 
 } // namespace orvane

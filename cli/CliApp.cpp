@@ -169,7 +169,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     TBenchmarkRun run;
     const TRunOutcome outcome = run.Execute(host);
     platform::RestoreStopSignals();
-    record.Finish(outcome, host.TestFile());
+    record.Finish(outcome, run.TestFileName());
     // Completed and stopped runs are kept; a history that can't be written is only mentioned.
     if (!options.NoHistory) {
         if (const std::string problem = record.KeepInHistory(); !problem.empty()) {

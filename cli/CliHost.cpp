@@ -57,17 +57,22 @@ std::string TCliHost::ChunkLabel() const {
     return std::string(ChunkSizeLabels[static_cast<std::size_t>(FPositions[2])]);
 }
 
-bool TCliHost::ChooseTestFile(std::string& fileName) {
-    // The proposal is unique in the current directory; here it must be so in --dir.
-    fileName = FOptions.File.empty()
-                   ? FOptions.Dir + "/" + UniqueDefaultTestFileName(Now(), FOptions.Dir)
-                   : FOptions.File;
-    FTestFile = FullPathName(fileName);
-    return true;
+TTestFileChoice TCliHost::ChooseTestFile(std::string& fileName) {
+    if (!FOptions.File.empty()) {
+        fileName = FOptions.File;
+        return TTestFileChoice::Chosen;
+    }
+    // The run's proposal is unique in the current directory; here it must be so in --dir.
+    fileName = FOptions.Dir + "/" + UniqueDefaultTestFileName(Now(), FOptions.Dir);
+    return TTestFileChoice::Proposed;
 }
 
 void TCliHost::ShowError(const std::string& text) {
     FErr << "orvane-cli: " << TerminalText(text) << "\n";
+}
+
+void TCliHost::ShowWarning(const std::string& text) {
+    FErr << (FProgress ? "\n" : "") << "orvane-cli: warning: " << WithNewlines(text) << "\n";
 }
 
 void TCliHost::ShowNotEnoughSpace(std::int64_t freeBytes) {

@@ -32,8 +32,9 @@ public:
     bool ReadBuffered() const override { return FOptions.ReadBuffered; }
     TMeasuringMode MeasuringMode() const override { return FOptions.Mode; }
     bool& StopFlag() override { return FStopRequested; }
-    bool ChooseTestFile(std::string& fileName) override;
+    TTestFileChoice ChooseTestFile(std::string& fileName) override;
     void ShowError(const std::string& text) override;
+    void ShowWarning(const std::string& text) override;
     void ShowNotEnoughSpace(std::int64_t freeBytes) override;
     void ReportFailure(const std::exception& error) override;
     void SetCaption(const std::string&) override {}
@@ -49,7 +50,6 @@ public:
     void CeilingMeasured(const TCeiling& ceiling) override { FRecord.SetCeiling(ceiling); }
     void CeilingRefused(const std::string& reason) override { FRecord.SetCeilingNote(reason); }
 
-    const std::string& TestFile() const { return FTestFile; }
     int StopSignal() const { return FStopSignal; }
 
 private:
@@ -61,7 +61,6 @@ private:
     int FPositions[3];
     bool FStopRequested = false;
     int FStopSignal = 0;
-    std::string FTestFile;
     std::int32_t FGaugeMax = 100;
     TProgressLine FProgressLine{FErr};
 };

@@ -493,6 +493,9 @@ void TKoHugeFile::Store(const void* source, std::uint32_t count, std::uint32_t& 
             position = bufferBase;
             taken += done;
             if (ok == 0 || done < whole) {
+                if (ok != 0) {
+                    SetLastError(ERROR_DISK_FULL); // as for the buffer's own write-out
+                }
                 return; // the tail is not buffered behind a gap
             }
             count -= whole;

@@ -270,8 +270,9 @@ public:
     bool WriteBuffered() const override { return false; }
     bool ReadBuffered() const override { return false; }
     bool& StopFlag() override { return Stop; }
-    bool ChooseTestFile(std::string&) override { return false; }
+    TTestFileChoice ChooseTestFile(std::string&) override { return TTestFileChoice::Cancelled; }
     void ShowError(const std::string&) override {}
+    void ShowWarning(const std::string&) override {}
     void ShowNotEnoughSpace(std::int64_t) override {}
     void ReportFailure(const std::exception&) override {}
     void SetCaption(const std::string&) override {}

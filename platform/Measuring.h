@@ -1,7 +1,8 @@
 // What the measuring modes and the proof of a pass need beyond the Win32 calls: settling
 // the file system, dropping a file from the page cache and counting what of it is still
-// there, the counters of the block device under a file, the thread's CPU time, and the
-// file handle behind an mmio handle so that its data can be flushed to the device.
+// there, the counters of the block device under a file, the thread's CPU time, the time the
+// process spent stopped, and the file handle behind an mmio handle so that its data can be
+// flushed to the device.
 #pragma once
 
 #include "platform/MMSystem.h"
@@ -58,6 +59,25 @@ std::optional<TThreadUsage> ReadThreadUsage();
 // The file handle an open mmio handle works on; INVALID_HANDLE_VALUE for none.
 HANDLE MmioFileHandle(HMMIO mmio);
 
+// The time the process spent stopped (SIGSTOP, SIGTSTP, a debugger) while one of these
+// exists. The system keeps no count of it, so it is seen from the continue signal: its
+// handler adds the time since the run was last seen running (NoteRunning) on the monotonic
+// clock. The sum is never less than the real stops, and exceeds them by at most the running
+// time between the last NoteRunning before each stop and the stop itself.
+class TStoppedTimeWatch {
+public:
+    TStoppedTimeWatch();
+    ~TStoppedTimeWatch();
+    TStoppedTimeWatch(const TStoppedTimeWatch&) = delete;
+    TStoppedTimeWatch& operator=(const TStoppedTimeWatch&) = delete;
+};
+
+// Async-signal-safe and cheap (one clock reading): the process is running now.
+void NoteRunning();
+
+// Nanoseconds stopped since the first watch was made; none while no watch exists.
+std::optional<std::int64_t> StoppedNanoseconds();
+
 } // namespace orvane::platform
 
 #ifdef _WIN32
@@ -83,6 +103,13 @@ inline std::optional<TDeviceCounters> ReadDeviceCounters(const std::string&) {
     return std::nullopt;
 }
 inline std::optional<TThreadUsage> ReadThreadUsage() {
+    return std::nullopt;
+}
+// No stop signals to see: the stopped time stays unknown.
+inline TStoppedTimeWatch::TStoppedTimeWatch() = default;
+inline TStoppedTimeWatch::~TStoppedTimeWatch() = default;
+inline void NoteRunning() {}
+inline std::optional<std::int64_t> StoppedNanoseconds() {
     return std::nullopt;
 }
 inline HANDLE MmioFileHandle(HMMIO mmio) {

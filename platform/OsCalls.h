@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -46,6 +47,7 @@ namespace orvane::platform {
     X(Flock, flock, int, int, int)                                                                 \
     X(Ioctl, ioctl, int, int, unsigned long, void*)                                                \
     X(Fcntl, fcntl, int, int, int, long)                                                           \
+    X(FcntlLock, fcntl_lock, int, int, int, struct flock*)                                         \
     X(Futimens, futimens, int, int, const struct timespec*)                                        \
     X(Getcwd, getcwd, char*, char*, size_t)                                                        \
     X(Realpath, realpath, char*, const char*, char*)                                               \

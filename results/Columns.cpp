@@ -234,6 +234,10 @@ const TColumn Columns[] = {
                               : std::nullopt;
      },
      4, nullptr, 0, nullptr},
+    {"interrupted_s", TCellKind::Number,
+     [](const TResultRow& r) -> TCell { return Optional(r.Proof.StoppedSeconds); },
+     [](TResultRow& r, const TCell& cell) { r.Proof.StoppedSeconds = OptionalOf<double>(cell); }, 3,
+     nullptr, 0, nullptr},
     {"device_bytes", TCellKind::Count,
      [](const TResultRow& r) -> TCell { return Optional(r.Proof.DeviceBytes); },
      [](TResultRow& r, const TCell& cell) {

@@ -81,6 +81,9 @@ std::string Table(const TSavedRun& run) {
                 }
             }
             out += "\n";
+            if (const std::string note = InterruptionNote(row); !note.empty()) {
+                out += "  " + note + "\n"; // under the row whose time it explains
+            }
         }
     }
     if (std::any_of(run.Rows.begin(), run.Rows.end(),

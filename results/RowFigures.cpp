@@ -62,6 +62,9 @@ std::string RowSummary(const TResultRow& row) {
                        (figures.Outliers.size() == 1 ? "" : "s");
         }
     }
+    if (const std::string note = InterruptionNote(row); !note.empty()) {
+        summary += "; " + note;
+    }
     if (row.Steady == false) {
         summary += "; not steady within the run's target";
     }

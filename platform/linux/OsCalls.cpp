@@ -37,6 +37,10 @@ int ioctl(int fd, unsigned long request, void* argument) {
 int fcntl(int fd, int command, long argument) {
     return ::fcntl(fd, command, argument);
 }
+// The lock commands take a pointer where the others take a number.
+int fcntl_lock(int fd, int command, struct flock* lock) {
+    return ::fcntl(fd, command, lock);
+}
 int getpriority(int which, id_t who) {
     return ::getpriority(static_cast<__priority_which_t>(which), who);
 }

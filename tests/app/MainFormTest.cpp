@@ -423,6 +423,24 @@ TEST_F(MainFormTest, ScreenReaderNamesEveryControl) {
     EXPECT_EQ(gauge->valueInterface()->maximumValue().toInt(), 100);
 }
 
+// A row whose pass the process was stopped in says so in its tool tip; others have none.
+TEST_F(MainFormTest, ARowAStopInterruptedSaysSoInItsToolTip) {
+    TResultRow row;
+    row.ChunkLabel = "1K";
+    row.FileBytes = 1048576;
+    row.End = row.Start + std::chrono::milliseconds(3600);
+    Form.ClearResults();
+    Form.AddResultRow(TResultList::Write, row);
+    row.Proof.StoppedSeconds = 2.0;
+    Form.AddResultRow(TResultList::Write, row);
+    // Every row's tool tip has its figures; only the interrupted one says so.
+    const QString note = QStringLiteral("interrupted: the process was stopped for 2.0 s");
+    for (int column = 0; column < 3; ++column) {
+        EXPECT_FALSE(Form.WriteListView->topLevelItem(0)->toolTip(column).contains(note));
+        EXPECT_TRUE(Form.WriteListView->topLevelItem(1)->toolTip(column).contains(note));
+    }
+}
+
 TEST_F(MainFormTest, RendersTheStartingWindowForTheReadme) {
     Form.show();
     QApplication::processEvents();

@@ -1,6 +1,6 @@
 // The real window running the benchmark offscreen: a whole run, the gauge it shows between
-// the passes, and a run ended by closing the window or by SIGTERM, which must stop it, clean
-// up and leave no file.
+// the passes, a proposal another run takes, leftovers named after a run, and a run ended by
+// closing the window or by SIGTERM, which must stop it, clean up and leave no file.
 #include "app/Gauge.h"
 #include "app/MainForm.h"
 #include "app/StopSignals.h"
@@ -19,6 +19,8 @@
 #include <chrono>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 
 namespace orvane {
 namespace {
@@ -135,6 +137,47 @@ TEST_F(RunWindowTest, AnErrorIsShownAndTheWindowIsIdleAgain) {
     EXPECT_TRUE(Form.FileSizeTrackBar->isEnabled());
     EXPECT_FALSE(Form.Running());
     EXPECT_EQ(Form.WriteListView->topLevelItemCount(), 0);
+}
+
+// The dialog's proposal taken by a run started at the same moment: the dialog proposes
+// afresh, and the run measures on the name confirmed then.
+TEST_F(RunWindowTest, AProposalTakenMeanwhileIsProposedAfresh) {
+    ASSERT_EQ(::chdir(Dir.Dir().c_str()), 0); // where the dialog proposes
+    Dialogs.DuringSaveDialog = [this] {
+        const std::string proposal = Dialogs.SaveDialogProposals.back();
+        if (Dialogs.SaveDialogProposals.size() == 1) {
+            testing::WriteWholeFile(proposal, "theirs");
+        }
+        Dialogs.SaveDialogAnswer = proposal; // confirmed as it stands
+    };
+    Form.GoBitBtn->click();
+    ASSERT_EQ(Dialogs.SaveDialogProposals.size(), 2u);
+    const std::string theirs = Dir.Path(Dialogs.SaveDialogProposals[0]);
+    EXPECT_EQ(Dialogs.SaveDialogProposals[1].rfind(Dir.Dir() + "/", 0), 0u);
+    EXPECT_NE(Dialogs.SaveDialogProposals[1], theirs);
+    EXPECT_EQ(testing::ReadWholeFile(theirs), "theirs");
+    EXPECT_EQ(Form.ReadListView->topLevelItemCount(), 11);
+    EXPECT_TRUE(Dialogs.Messages.empty());
+}
+
+// After a run the window names, once, what earlier runs left in its directory: the same
+// words as orvane-cli, every name escaped, in a plain-text message.
+TEST_F(RunWindowTest, LeftoversOfEarlierRunsAreNamedAsPlainText) {
+    const std::string left = Dir.Path("<b>left<br>\x1b[2J.tmp");
+    testing::WriteWholeFile(left, std::string(3000, 'x'));
+    const std::string mark = "pid=999999999 start=1";
+    if (::setxattr(left.c_str(), "user.orvane.test-file", mark.data(), mark.size(), 0) != 0) {
+        GTEST_SKIP() << "this file system keeps no extended attributes";
+    }
+    Form.GoBitBtn->click();
+    Form.GoBitBtn->click(); // once per directory
+    ASSERT_EQ(Dialogs.Messages.size(), 1u);
+    EXPECT_EQ(Dialogs.Messages[0].kind, TMsgDlgType::mtWarning);
+    EXPECT_EQ(Dialogs.Messages[0].text,
+              "Test files left behind by an earlier run:\r" + Dir.Dir() +
+                  "/<b>left<br>\\x1b[2J.tmp (3 KiB, left by process 999999999)\r\"orvane-cli "
+                  "--clean " +
+                  Dir.Dir() + "\" removes them and nothing else.");
 }
 
 TEST_F(RunWindowTest, TheOtherMethodsRunInTheWindowToo) {

@@ -1,6 +1,7 @@
 // The benchmark run with the "File" method, against a recording host: the order of its
 // phases, what the test file holds at each, Stop at every kind of point, the dialog and
-// space checks, and failures that must leave no file and an idle window behind.
+// space checks, a stopped process, and failures that must leave no file and an idle window
+// behind.
 #include "bench/BenchmarkRun.h"
 #include "bench/Scales.h"
 #include "platform/OsCalls.h"
@@ -10,9 +11,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <csignal>
 #include <cstring>
+#include <ctime>
 #include <gtest/gtest.h>
 #include <sys/mount.h>
+#include <sys/wait.h>
 
 namespace orvane {
 namespace {
@@ -278,6 +282,11 @@ TEST_F(BenchmarkRunTest, ADeniedLocationGivesTheLayersMessageAndLeavesNothing) {
     EXPECT_EQ(result, 0);
 }
 
+// The plain file's runtime has no text of its own for 112: the system's follows its code.
+const char* const DiskFullInTheFirstWritePass =
+    "failure The write pass with chunk size 1K failed: E/A-Fehler 112 (Auf dem Datenträger ist "
+    "nicht genügend Speicherplatz vorhanden)";
+
 TEST_F(BenchmarkRunTest, AFullDiskOrAShortTransferEndsTheRunWithoutARow) {
     struct Case {
         const char* what;
@@ -287,20 +296,21 @@ TEST_F(BenchmarkRunTest, AFullDiskOrAShortTransferEndsTheRunWithoutARow) {
     const Case cases[] = {
         {"disk full in the first write pass",
          [](TFaultInjector& f) { f.FailNth(TOsCall::Write, 1000, ENOSPC); },
-         "failure E/A-Fehler 112"},
+         DiskFullInTheFirstWritePass},
         // A short count is finished by the platform; what ends the run is the failure after it.
         {"short write",
          [](TFaultInjector& f) {
              f.ShortenNth(TOsCall::Write, 3000, 100);
              f.FailNth(TOsCall::Write, 3001, ENOSPC);
          },
-         "failure E/A-Fehler 112"},
+         DiskFullInTheFirstWritePass},
         {"short read",
          [](TFaultInjector& f) {
              f.ShortenNth(TOsCall::Read, 10, 1);
              f.FailNth(TOsCall::Read, 11, EIO);
          },
-         "failure E/A-Fehler 1117"},
+         "failure The read pass with chunk size 1K failed: E/A-Fehler 1117 (Die Anforderung konnte "
+         "wegen eines E/A-Gerätefehlers nicht ausgeführt werden)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -332,7 +342,7 @@ TEST_F(BenchmarkRunTest, ARealFullDiskOnASmallTmpfs) {
         }
     };
     EXPECT_EQ(Run.Execute(Host), TRunOutcome::Failed);
-    EXPECT_NE(std::find(Host.Events.begin(), Host.Events.end(), "failure E/A-Fehler 112"),
+    EXPECT_NE(std::find(Host.Events.begin(), Host.Events.end(), DiskFullInTheFirstWritePass),
               Host.Events.end());
     EXPECT_TRUE(Host.WriteRows.empty());
     EXPECT_FALSE(Exists(Host.Answer));
@@ -400,6 +410,70 @@ TEST_F(BenchmarkRunTest, AFaultAtEverySystemCallLeavesNoFileAndAnIdleWindow) {
         }
     }
     EXPECT_GT(runs, 20);
+}
+
+} // namespace
+} // namespace orvane
+
+namespace orvane {
+namespace {
+
+using BenchmarkRunStopTest = testing::TRunFixture;
+
+// The process stopped (SIGSTOP, Ctrl-Z) inside a pass: the row says for how long, never less
+// than the stop lasted and never more than the row's time; a stop between the passes
+// belongs to neither.
+TEST_F(BenchmarkRunStopTest, AStoppedProcessMarksThePassItInterrupted) {
+    constexpr long StopMilliseconds = 300;
+    struct Case {
+        const char* what;
+        const char* moment;
+        bool inWritePass;
+    };
+    const Case cases[] = {
+        {"stopped in the first write pass", "gauge step", true},
+        {"stopped between the first write and read passes", "colour read", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::fflush(nullptr);
+        const pid_t child = ::fork();
+        if (child == 0) {
+            TRecordingHost host;
+            host.Answer = Dir.Path("stopped.tmp");
+            bool stopped = false;
+            host.Hook = [&](const std::string& e) {
+                if (!stopped && e == c.moment) {
+                    stopped = true;
+                    ::raise(SIGSTOP); // the parent continues it after the stop's time
+                }
+            };
+            TBenchmarkRun run;
+            if (run.Execute(host) != TRunOutcome::Completed) {
+                ::_exit(1);
+            }
+            const double atLeast = c.inWritePass ? StopMilliseconds / 1000.0 : 0.0;
+            for (const auto* rows : {&host.WriteRows, &host.ReadRows}) {
+                for (const TResultRow& row : *rows) {
+                    const double stoppedFor = row.Proof.StoppedSeconds.value_or(-1);
+                    const bool first = &row == &host.WriteRows.front();
+                    if (first ? stoppedFor < atLeast || stoppedFor > row.ElapsedSeconds()
+                              : stoppedFor != 0) {
+                        ::_exit(2);
+                    }
+                }
+            }
+            ::_exit(0);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, WUNTRACED), child);
+        ASSERT_TRUE(WIFSTOPPED(status));
+        const timespec stop{0, StopMilliseconds * 1000000};
+        ::nanosleep(&stop, nullptr); // a lower bound the figure must reach, not a race
+        ::kill(child, SIGCONT);
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
 }
 
 } // namespace

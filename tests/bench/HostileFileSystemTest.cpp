@@ -1,16 +1,24 @@
 // The run against a file system that someone else changes under it: at a chosen message
 // point a file, a hard link, a link to a decoy or a FIFO is put where the test file was.
 // The user's file must keep every byte, the run must end with an error naming the test
-// file and add no row for what it did not create, and nothing may hang.
+// file and add no row for what it did not create, and nothing may hang. Also what tells a
+// leftover from a live run's file: across pid namespaces, and where no marks can be set.
 #include "bench/BenchmarkRun.h"
+#include "bench/Leftovers.h"
+#include "platform/OsCalls.h"
 #include "platform/TestFileGuard.h"
 #include "tests/support/PlatformTestSupport.h"
 #include "tests/support/RecordingHost.h"
 
 #include <algorithm>
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 
 namespace orvane {
@@ -217,7 +225,7 @@ TEST(HostileFileSystem, TheTestFileIsMarkedAndALeftoverIsRecognised) {
     std::vector<platform::TMarkedFile> during;
     host.Hook = [&](const std::string& e) {
         if (during.empty() && e == "colour prepare") {
-            during = platform::FindMarkedTestFiles(dir.Dir());
+            during = platform::FindMarkedTestFiles(dir.Dir()).Files;
         }
     };
     TBenchmarkRun run;
@@ -245,7 +253,7 @@ TEST(HostileFileSystem, TheTestFileIsMarkedAndALeftoverIsRecognised) {
     ASSERT_TRUE(Exists(killed));
     WriteWholeFile(dir.Path("users.tmp"), UserData); // unmarked: never a leftover
     ASSERT_EQ(::symlink(killed.c_str(), dir.Path("link.tmp").c_str()), 0);
-    const std::vector<platform::TMarkedFile> left = platform::FindMarkedTestFiles(dir.Dir());
+    const std::vector<platform::TMarkedFile> left = platform::FindMarkedTestFiles(dir.Dir()).Files;
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].Path, killed);
     EXPECT_FALSE(left[0].InUse);
@@ -256,6 +264,208 @@ TEST(HostileFileSystem, TheTestFileIsMarkedAndALeftoverIsRecognised) {
     EXPECT_EQ(platform::RemoveMarkedTestFile(killed), "");
     EXPECT_FALSE(Exists(killed));
     EXPECT_EQ(ReadWholeFile(dir.Path("users.tmp")), UserData);
+}
+
+} // namespace
+} // namespace orvane
+
+namespace orvane {
+namespace {
+
+std::string SizeText(std::uint64_t bytes) {
+    return std::to_string(bytes);
+}
+
+// A container sharing the directory runs Orvane as pid 1 of its own pid namespace, with its
+// own /proc (as `unshare --pid --fork --mount-proc` makes it): the numbers in its mark mean
+// nothing outside, and only its lock shows that it is alive.
+TEST(HostileFileSystem, ALiveRunInAnotherPidNamespaceKeepsItsFile) {
+    TTempDir dir;
+    const std::string name = dir.Path("contained.tmp");
+    int toParent[2], toChild[2];
+    ASSERT_EQ(::pipe(toParent), 0);
+    ASSERT_EQ(::pipe(toChild), 0);
+    std::fflush(nullptr);
+    const pid_t outer = ::fork();
+    if (outer == 0) {
+        if (::unshare(CLONE_NEWPID | CLONE_NEWNS) != 0) {
+            [[maybe_unused]] const auto said = ::write(toParent[1], "u", 1);
+            ::_exit(0);
+        }
+        const pid_t inner = ::fork();
+        if (inner == 0) {
+            if (::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+                ::mount("proc", "/proc", "proc", 0, nullptr) != 0) {
+                [[maybe_unused]] const auto said = ::write(toParent[1], "u", 1);
+                ::_exit(0);
+            }
+            TRecordingHost host;
+            host.Answer = name;
+            bool held = false;
+            host.Hook = [&](const std::string& e) {
+                if (!held && e == "colour write") {
+                    held = true; // the file is made, locked and marked: the parent looks now
+                    char go = 0;
+                    [[maybe_unused]] const auto said = ::write(toParent[1], "h", 1);
+                    [[maybe_unused]] const auto heard = ::read(toChild[0], &go, 1);
+                }
+            };
+            TBenchmarkRun run;
+            ::_exit(run.Execute(host) == TRunOutcome::Completed && ::getpid() == 1 ? 0 : 1);
+        }
+        int status = 0;
+        ::waitpid(inner, &status, 0);
+        ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 2);
+    }
+    char state = 0;
+    ASSERT_EQ(::read(toParent[0], &state, 1), 1);
+    if (state == 'u') {
+        ::waitpid(outer, nullptr, 0);
+        GTEST_SKIP() << "no pid namespace with its own /proc can be made here (needs "
+                        "CAP_SYS_ADMIN, as unshare --pid --fork --mount-proc does)";
+    }
+    const std::vector<platform::TMarkedFile> found = platform::FindMarkedTestFiles(dir.Dir()).Files;
+    const std::string removal = platform::RemoveMarkedTestFile(name);
+    const bool listed = NoticeOfLeftovers(dir.Dir(), SizeText).has_value();
+    ASSERT_EQ(::write(toChild[1], "g", 1), 1);
+    int status = 0;
+    ::waitpid(outer, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].Pid, 1); // what the mark says, seen from outside its namespace
+    EXPECT_TRUE(found[0].InUse);
+    EXPECT_EQ(removal, "in use by a running Orvane (process 1, as its mark says)");
+    EXPECT_FALSE(listed);
+    EXPECT_FALSE(Exists(name)) << "the run removed its own file at its end";
+    for (int fd : {toParent[0], toParent[1], toChild[0], toChild[1]}) {
+        ::close(fd);
+    }
+}
+
+// Where the file system keeps no marks (vfat, exfat, some network file systems) a run says
+// so once, and a test file is recognised only by a name the program proposes and a lock that
+// can be taken.
+TEST(HostileFileSystem, WithoutMarksARunSaysSoOnceAndOnlyProposedNamesAreRecognised) {
+    TTempDir dir;
+    struct Case {
+        int err;
+        std::string warning;
+    };
+    const std::string head =
+        "warning The test file in \"" + dir.Dir() + "\" can't be marked as Orvane's (";
+    const Case cases[] = {
+        {EOPNOTSUPP, head + "Operation not supported): this file system keeps no marks, so a "
+                            "test file left behind by a killed run is recognised here only by "
+                            "a name Orvane proposes (yy-mm-dd_hh-nn-ss-zzz.tmp), never by a "
+                            "name chosen for it."},
+        {EPERM, head + "Operation not permitted), so a test file left behind if this run is "
+                       "killed won't be recognised."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        TRecordingHost host;
+        host.Answer = dir.Path("unmarked.tmp");
+        TBenchmarkRun run;
+        platform::TFaultInjector seam;
+        seam.FailNth(platform::TOsCall::Fsetxattr, 1, c.err, true);
+        ASSERT_EQ(run.Execute(host), TRunOutcome::Completed);
+        EXPECT_EQ(std::count_if(host.Events.begin(), host.Events.end(),
+                                [](const std::string& e) { return e.rfind("warning", 0) == 0; }),
+                  1);
+        EXPECT_TRUE(HasEvent(host, c.warning));
+        EXPECT_EQ(host.ReadRows.size(), 11u);
+    }
+
+    const std::string left = dir.Path("26-01-02_03-04-05-678.tmp");
+    const std::string held = dir.Path("26-01-02_03-04-05-679.tmp");
+    const std::string chosen = dir.Path("chosen.tmp");
+    for (const std::string& path : {left, held, chosen}) {
+        WriteWholeFile(path, UserData);
+    }
+    ASSERT_EQ(::symlink(left.c_str(), dir.Path("26-01-02_03-04-05-680.tmp").c_str()), 0);
+    // The file system's answer to every look for a mark; with `noLocks`, to every lock too.
+    const auto withoutMarks = [](bool noLocks, const std::function<void()>& body) {
+        platform::TFaultInjector seam;
+        seam.FailNth(platform::TOsCall::Lgetxattr, 1, EOPNOTSUPP, true);
+        if (noLocks) {
+            seam.FailNth(platform::TOsCall::FcntlLock, 1, ENOLCK, true);
+        }
+        body();
+    };
+    // Held as a live run holds its file.
+    HANDLE handle = testing::Open(held, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  OPEN_EXISTING);
+    ASSERT_TRUE(platform::MarkAsTestFile(handle).Locked);
+    withoutMarks(false, [&] {
+        std::vector<platform::TMarkedFile> found = platform::FindMarkedTestFiles(dir.Dir()).Files;
+        std::sort(found.begin(), found.end(),
+                  [](const auto& a, const auto& b) { return a.Path < b.Path; });
+        ASSERT_EQ(found.size(), 2u);
+        EXPECT_EQ(found[0].Path, left);
+        EXPECT_FALSE(found[0].InUse);
+        EXPECT_EQ(found[0].Pid, 0);
+        EXPECT_EQ(found[1].Path, held);
+        EXPECT_TRUE(found[1].InUse);
+        EXPECT_EQ(platform::RemoveMarkedTestFile(held), "in use by a running Orvane");
+        EXPECT_EQ(platform::RemoveMarkedTestFile(chosen), "not marked as an Orvane test file");
+        EXPECT_EQ(NoticeOfLeftovers(dir.Dir(), SizeText)->Files,
+                  std::vector<std::string>{left + " (" + std::to_string(UserData.size()) +
+                                           ", known by its name)"});
+    });
+    // Without locks nothing tells that the run of a file known by its name is over.
+    withoutMarks(true, [&] {
+        EXPECT_EQ(platform::RemoveMarkedTestFile(left),
+                  "it can't be told whether a running Orvane holds it (the file system takes no "
+                  "locks)");
+    });
+    withoutMarks(false, [&] {
+        EXPECT_EQ(platform::RemoveMarkedTestFile(left), "");
+        CloseHandle(handle); // its run ends without its clean-up: now a leftover too
+        EXPECT_EQ(platform::RemoveMarkedTestFile(held), "");
+    });
+    EXPECT_FALSE(Exists(left));
+    EXPECT_FALSE(Exists(held));
+    EXPECT_EQ(ReadWholeFile(chosen), UserData);
+}
+
+// The check before every open of the name opens it itself: when that fails for a reason of
+// its own (too many open files, no memory) the run says so, and calls only a name that
+// leads elsewhere (or nowhere) replaced.
+TEST(HostileFileSystem, ACheckThatCanNotOpenGivesItsReason) {
+    TTempDir dir;
+    const std::string name = dir.Path("checked.tmp");
+    struct Case {
+        int err;
+        std::string failure;
+    };
+    const std::string ownReason = "failure The test file \"" + name +
+                                  "\" could not be opened again to check that it is still the "
+                                  "run's own: ";
+    const Case cases[] = {
+        {EMFILE, ownReason + "Das System kann die Datei nicht öffnen (4)"},
+        {ENFILE, ownReason + "Das System kann die Datei nicht öffnen (4)"},
+        {ENOMEM,
+         ownReason + "Nicht genügend Speicher verfügbar, um diesen Befehl zu verarbeiten (8)"},
+        {ENOENT, "failure \"" + name + "\" is no longer the test file this run created"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        TRecordingHost host;
+        host.Answer = name;
+        std::optional<platform::TFaultInjector> seam;
+        host.Hook = [&](const std::string& e) {
+            if (!seam && e == "gauge 0") { // just before the check ahead of the reopen
+                seam.emplace();
+                seam->FailNth(platform::TOsCall::Open, 1, c.err);
+            }
+        };
+        TBenchmarkRun run;
+        EXPECT_EQ(run.Execute(host), TRunOutcome::Failed);
+        seam.reset();
+        EXPECT_TRUE(HasEvent(host, c.failure));
+        EXPECT_FALSE(Exists(name));
+    }
 }
 
 } // namespace

@@ -281,3 +281,63 @@ TEST_F(MethodsInRunTest, AFaultAtEveryKindOfSystemCallLeavesNoFile) {
 
 } // namespace
 } // namespace orvane
+
+namespace orvane {
+namespace {
+
+// An I/O error in a pass or in the flush that ends a durable write pass: every method names
+// the pass and its chunk size, then its layer's own words, and gives the system's reason.
+TEST_F(MethodsInRunTest, AnErrorInAPassNamesThePassAndTheSystemsReason) {
+    const std::string eio = "Die Anforderung konnte wegen eines E/A-Gerätefehlers nicht "
+                            "ausgeführt werden";
+    const std::string file = Dir.Path("run.tmp");
+    const std::string koHuge = "failed. Systemfehler.  Code: 1117.\r\n" + eio;
+    const std::string flush =
+        "failure The write pass with chunk size 1K could not flush the test file to the device: ";
+    struct Case {
+        TAccessMethod method;
+        TOsCall call; // its first call in the run is the pass's first
+        bool durable;
+        std::string failure;
+    };
+    // The first write(2) extends the file; the second is the write pass's first.
+    const Case cases[] = {
+        {TAccessMethod::amFile, TOsCall::Write, false,
+         "failure The write pass with chunk size 1K failed: E/A-Fehler 1117 (" + eio + ")"},
+        {TAccessMethod::amMmio, TOsCall::Write, false,
+         "failure The write pass with chunk size 1K moved only 0 of 1048576 bytes: " + eio +
+             " (1117)"},
+        {TAccessMethod::amWin32, TOsCall::Write, false,
+         "failure The write pass with chunk size 1K moved only 65280 of 1048576 bytes: " + eio +
+             " (1117)"},
+        {TAccessMethod::amFile, TOsCall::Read, false,
+         "failure The read pass with chunk size 1K failed: E/A-Fehler 1117 (" + eio + ")"},
+        {TAccessMethod::amMmio, TOsCall::Read, false,
+         "failure The read pass with chunk size 1K moved only 0 of 1048576 bytes: " + eio +
+             " (1117)"},
+        {TAccessMethod::amWin32, TOsCall::Read, false,
+         "failure The read pass with chunk size 1K failed: TKoHugeFile.Fetch(" + file + ") " +
+             koHuge},
+        {TAccessMethod::amFile, TOsCall::Fdatasync, true, flush + eio + " (1117)"},
+        {TAccessMethod::amMmio, TOsCall::Fdatasync, true,
+         flush + "Could not flush the file to the device. (1117)"},
+        {TAccessMethod::amWin32, TOsCall::Fdatasync, true,
+         flush + "TKoHugeFile.Flush(" + file + ") " + koHuge},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.failure);
+        TRecordingHost host = Host(c.method, false, false);
+        host.Mode.Durable = c.durable;
+        TBenchmarkRun run;
+        TFaultInjector faults;
+        faults.FailNth(c.call, c.call == TOsCall::Write ? 2 : 1, EIO);
+        EXPECT_EQ(run.Execute(host), TRunOutcome::Failed);
+        EXPECT_NE(std::find(host.Events.begin(), host.Events.end(), c.failure), host.Events.end())
+            << host.Events.back();
+        EXPECT_EQ(host.WriteRows.size(), c.call == TOsCall::Read ? 1u : 0u);
+        EXPECT_FALSE(Exists(host.Answer));
+    }
+}
+
+} // namespace
+} // namespace orvane

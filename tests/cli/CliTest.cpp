@@ -1,5 +1,8 @@
 // orvane-cli in-process: options and exit codes, the three formats, a run of each method,
-// errors as the window words them, and Ctrl-C (once: stop and report; twice: end now).
+// errors as the window words them, leftovers and --clean, names another run takes, and
+// Ctrl-C (once: stop and report; twice: end now).
+#include "bench/Clock.h"
+#include "bench/TestFile.h"
 #include "cli/CliApp.h"
 #include "cli/CliOptions.h"
 #include "orvane/Version.h"
@@ -509,7 +512,9 @@ TEST(CliSafety, JsonStaysValidForAPathThatIsNotUtf8) {
 
 TEST(CliSafety, LeftoversAreNamedAndCleanRemovesOnlyMarkedFiles) {
     TTempDir dir;
-    const std::string killed = dir.Path("killed.tmp");
+    // A name that would retitle a terminal: it is shown escaped.
+    const std::string killed = dir.Path("killed\x1b]0;owned\a.tmp");
+    const std::string shown = dir.Dir() + "/killed\\x1b]0;owned\\x07.tmp";
     testing::WriteWholeFile(killed, std::string(3000, '\0'));
     // Marked as a test file of a process that no longer runs.
     const std::string mark = "pid=999999999 start=1";
@@ -521,21 +526,113 @@ TEST(CliSafety, LeftoversAreNamedAndCleanRemovesOnlyMarkedFiles) {
 
     const TResult run = RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M"});
     EXPECT_EQ(run.code, 0);
-    EXPECT_NE(
-        run.err.find("left behind by an earlier run that was killed:\n  " + killed + " (3 KiB)\n"),
-        std::string::npos)
+    EXPECT_NE(run.err.find("orvane-cli: Test files left behind by an earlier run:\n  " + shown +
+                           " (3 KiB, left by process 999999999)\norvane-cli: \"orvane-cli "
+                           "--clean " +
+                           dir.Dir() + "\" removes them and nothing else.\n"),
+              std::string::npos)
         << run.err;
-    EXPECT_NE(run.err.find("`orvane-cli --clean " + dir.Dir() + "` removes them."),
-              std::string::npos);
 
     const TResult clean = RunCliCapturing({"--clean", dir.Dir()});
     EXPECT_EQ(clean.code, 0);
-    EXPECT_EQ(clean.out, "removed " + killed + " (3 KiB)\n");
+    EXPECT_EQ(clean.out, "removed " + shown + " (3 KiB)\n");
     EXPECT_FALSE(Exists(killed));
     EXPECT_EQ(testing::ReadWholeFile(dir.Path("users.tmp")), "keep");
     EXPECT_TRUE(std::filesystem::is_symlink(dir.Path("link.tmp")));
     EXPECT_EQ(RunCliCapturing({"--clean", dir.Dir()}).out,
               "no test files left by Orvane in " + dir.Dir() + "\n");
+}
+
+// A directory --clean can't read is never reported clean: the system's reason, exit 1.
+TEST(CliSafety, CleanSaysWhyItCanNotSearchADirectory) {
+    TTempDir dir;
+    testing::WriteWholeFile(dir.Path("file"), "");
+    const std::string closed = dir.Path("closed");
+    ::mkdir(closed.c_str(), 0700); // root's: the unprivileged child can't list it
+    struct Case {
+        std::string directory;
+        bool asNobody;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {dir.Path("missing"), false, "No such file or directory"},
+        {dir.Path("file"), false, "Not a directory"},
+        {closed, true, "Permission denied"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.directory);
+        const std::string expected =
+            "orvane-cli: " + c.directory + " can't be searched for test files: " + c.reason + "\n";
+        EXPECT_EQ(InChild(c.asNobody,
+                          [&] {
+                              const TResult result = RunCliCapturing({"--clean", c.directory});
+                              return result.code == 1 && result.out.empty() &&
+                                             result.err == expected
+                                         ? 0
+                                         : 1;
+                          }),
+                  0);
+    }
+}
+
+// A run that fails after some rows: the rows before the error are printed, the error goes
+// to stderr, and the exit code says that the run failed.
+TEST(CliSafety, ARunThatFailsAfterItsFirstRowsExitsWithOne) {
+    TTempDir dir;
+    platform::TFaultInjector faults;
+    bool armed = false;
+    TRunHooks hooks;
+    hooks.AtMessagePoint = [&] {
+        // Past the first write pass (4096 blocks of 256 bytes): its row is made.
+        if (!armed && faults.Count(platform::TOsCall::Write) > 4096) {
+            armed = true;
+            faults.FailNth(platform::TOsCall::Read, 1, EIO);
+        }
+    };
+    const TResult result =
+        RunCliCapturing({"--dir", dir.Dir(), "--file-size", "1M", "--no-history"}, hooks);
+    EXPECT_TRUE(armed);
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.out.find("\nW: 1K "), std::string::npos) << result.out;
+    EXPECT_EQ(result.out.find("\nR: 1K "), std::string::npos) << result.out;
+    EXPECT_NE(result.err.find("orvane-cli: The read pass with chunk size 1K failed: "),
+              std::string::npos)
+        << result.err;
+    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir()));
+}
+
+// Another run takes the name orvane-cli proposed in --dir before this run makes its file:
+// the run moves on to the next free name, and reports the name it measured on.
+TEST(CliSafety, AProposedNameTakenMeanwhileIsReplacedByTheNextFreeOne) {
+    TTempDir dir;
+    const double before = Now();
+    std::vector<std::string> taken;
+    TRunHooks hooks;
+    hooks.AtMessagePoint = [&] {
+        if (!taken.empty()) {
+            return;
+        }
+        // Every name proposed since the run began, as a run started at the same moment takes
+        // its own.
+        constexpr double Millisecond = 1.0 / 86400000.0;
+        for (double t = before - Millisecond; t <= Now() + Millisecond; t += Millisecond / 2) {
+            const std::string name = dir.Path(DefaultTestFileName(t));
+            if (!Exists(name)) {
+                testing::WriteWholeFile(name, "theirs");
+                taken.push_back(name);
+            }
+        }
+    };
+    const TResult result = RunCliCapturing(
+        {"--dir", dir.Dir(), "--file-size", "1M", "--no-history", "--format", "json"}, hooks);
+    ASSERT_EQ(result.code, 0) << result.err;
+    const std::string used = nlohmann::json::parse(result.out)["test_file"];
+    EXPECT_EQ(DirectoryOf(used), dir.Dir());
+    EXPECT_EQ(std::find(taken.begin(), taken.end(), used), taken.end());
+    for (const std::string& name : taken) {
+        EXPECT_EQ(testing::ReadWholeFile(name), "theirs");
+    }
+    EXPECT_FALSE(Exists(used));
 }
 
 TEST(CliSafety, TheFileSystemIsFoundThroughLinksAndEscapedMountPoints) {
@@ -573,7 +670,9 @@ TEST(CliSafety, TheMessagesSpeakOfTheCommandLine) {
         {"a full disk under buffered mmio",
          [](platform::TFaultInjector& f) { f.FailNth(platform::TOsCall::Write, 3, ENOSPC, true); },
          {"--file-size", "1M", "--method", "mmio", "--write-buffered"},
-         " bytes.\nAfterwards: Could not write buffer to disk.\n"},
+         " bytes: Auf dem Datenträger ist nicht genügend Speicherplatz vorhanden "
+         "(112)\nAfterwards: "
+         "Could not write buffer to disk.\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -646,6 +745,41 @@ TEST(CliHistory, EveryRunIsKeptPrivatelyUnlessTurnedOffAndAFailureIsOnlyAWarning
     EXPECT_NE(warned.err.find("warning: the run is not kept in the history: "), std::string::npos)
         << warned.err;
     EXPECT_FALSE(warned.out.empty());
+}
+
+} // namespace
+} // namespace orvane::cli
+
+namespace orvane::cli {
+namespace {
+
+// A row whose pass the process was stopped in says so under it in the table; the others
+// stand alone.
+TEST(CliTable, ARowAStopInterruptedSaysSoUnderIt) {
+    struct Case {
+        std::optional<double> stopped;
+        std::string note; // the line under the row; empty: none
+    };
+    const Case cases[] = {
+        {0.0, ""},
+        {0.01, "  interrupted: the process was stopped for less than 0.1 s\n"},
+        {2.04, "  interrupted: the process was stopped for 2.0 s\n"},
+    };
+    for (const Case& c : cases) {
+        TResultRow row;
+        row.ChunkLabel = "1K";
+        row.FileBytes = 1048576;
+        row.End = row.Start + std::chrono::milliseconds(3600);
+        row.Proof.StoppedSeconds = c.stopped;
+        results::TSavedRun run;
+        run.Rows = {row, row};
+        const std::string text = results::ReportText(run, results::TFormat::Table);
+        const std::size_t first = text.find("W: 1K");
+        const std::size_t line = text.find('\n', first) + 1;
+        const std::size_t second = text.find("W: 1K", line);
+        ASSERT_NE(second, std::string::npos) << text;
+        EXPECT_EQ(text.substr(line, second - line), c.note) << text;
+    }
 }
 
 } // namespace

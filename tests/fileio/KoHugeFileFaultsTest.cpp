@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 #include <linux/magic.h>
 #include <string>
+#include <sys/stat.h>
 #include <sys/statfs.h>
 #include <vector>
 
@@ -294,6 +295,83 @@ TEST_F(KoHugeFileFaultsTest, AShortDirectWriteReportsWhatLandedInOrder) {
         }
         file.Close();
         EXPECT_EQ(ReadWholeFile(path), source.substr(0, c.reported));
+    }
+}
+
+// A buffered read larger than the buffer reads whole buffers straight into the caller's
+// memory. Where that read fails or stops short, what arrived is reported and kept in order,
+// the system's code is left for the caller, and the next read goes on from there.
+TEST_F(KoHugeFileFaultsTest, AShortDirectReadReportsWhatArrivedInOrder) {
+    const std::uint32_t page = 4096;
+    const std::string contents = Pattern(5 * page);
+    const std::string path = Path("direct-read");
+    WriteWholeFile(path, contents);
+    struct Case {
+        const char* what;
+        std::function<void(TFaultInjector&)> plan;
+        std::uint32_t reported; // of the 3 pages asked after the first 10 bytes
+        DWORD code;
+    };
+    // Call 1 of the read is the direct read of two pages, call 2 the refill behind it.
+    const Case cases[] = {
+        {"the direct read fails at once",
+         [](TFaultInjector& f) { f.FailNth(TOsCall::Read, 1, EIO); }, page - 10, ERROR_IO_DEVICE},
+        {"the direct read moves 1000 bytes, then fails",
+         [](TFaultInjector& f) {
+             f.ShortenNth(TOsCall::Read, 1, 1000);
+             f.FailNth(TOsCall::Read, 2, EIO);
+         },
+         page - 10 + 1000, ERROR_IO_DEVICE},
+        {"no fault", [](TFaultInjector&) {}, 3 * page, ERROR_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TKoHugeFile file(path, FILE_ATTRIBUTE_NORMAL, GENERIC_READ, ShareDerived);
+        file.ResetBuffered(1, page, false);
+        EXPECT_EQ(Read(file, 10), contents.substr(0, 10));
+        std::string arrived;
+        {
+            TFaultInjector faults;
+            c.plan(faults);
+            SetLastError(ERROR_SUCCESS);
+            arrived = Read(file, 3 * page);
+            EXPECT_EQ(GetLastError(), c.code);
+        }
+        EXPECT_EQ(arrived, contents.substr(10, c.reported));
+        EXPECT_EQ(file.FilePos(), 10 + c.reported); // the count and the position agree
+        EXPECT_EQ(Read(file, 100), contents.substr(10 + c.reported, 100));
+        file.Close();
+    }
+}
+
+// A write-out the system takes only part of without an error (a pipe, a device, or Windows'
+// own disk full) leaves the code of a full disk, as the buffer's own write-out does.
+TEST_F(KoHugeFileFaultsTest, AWriteOutThatStopsShortLeavesTheCodeOfAFullDisk) {
+    const std::uint32_t page = 4096;
+    const std::string pipe = Path("pipe");
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    struct Case {
+        const char* what;
+        unsigned call;       // 1: the buffer's write-out, 2: the direct write behind it
+        std::uint32_t taken; // of the 3 pages and 10 bytes written
+    };
+    const Case cases[] = {
+        {"the buffer's write-out", 1, 1000},
+        {"the direct write of whole buffers", 2, page + 1000},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        // Opened for reading too, so that the pipe has a reader and takes what fits.
+        TKoHugeFile file(pipe, FILE_ATTRIBUTE_NORMAL, ReadWrite, ShareDerived);
+        file.RewriteBuffered(1, page, false);
+        {
+            TFaultInjector faults;
+            faults.ShortenNth(TOsCall::Write, c.call, 1000);
+            SetLastError(ERROR_SUCCESS);
+            EXPECT_EQ(Write(file, Pattern(3 * page + 10)), c.taken);
+            EXPECT_EQ(GetLastError(), ERROR_DISK_FULL);
+        }
+        file.Close();
     }
 }
 

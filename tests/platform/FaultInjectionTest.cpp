@@ -1,5 +1,5 @@
 // Every kind of injected system-call fault reaches the Win32 caller as the code Windows
-// would give, and a short transfer as a short count.
+// would give (every errno of the table once), and a short transfer as a short count.
 #include "platform/OsCalls.h"
 #include "platform/Win32.h"
 #include "tests/support/FaultSweep.h"
@@ -7,9 +7,11 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <gtest/gtest.h>
 #include <set>
+#include <sys/mount.h>
 
 namespace {
 
@@ -75,6 +77,76 @@ TEST(FaultInjection, EachFaultReachesTheCallerWithItsCode) {
         }
         EXPECT_TRUE(CloseHandle(h));
     }
+}
+
+// The one table from errno to the Win32 code, every entry once, through a call that reports
+// whatever errno it meets; an errno the table does not know is a device failure.
+TEST(FaultInjection, EveryErrnoHasItsWindowsCode) {
+    TTempDir dir;
+    const std::string path = dir.Path("e.tmp");
+    WriteWholeFile(path, "x");
+    const std::pair<int, DWORD> table[] = {
+        {ENOENT, ERROR_FILE_NOT_FOUND},
+        {ENOTDIR, ERROR_PATH_NOT_FOUND},
+        {ELOOP, ERROR_PATH_NOT_FOUND},
+        {EMFILE, ERROR_TOO_MANY_OPEN_FILES},
+        {ENFILE, ERROR_TOO_MANY_OPEN_FILES},
+        {EACCES, ERROR_ACCESS_DENIED},
+        {EPERM, ERROR_ACCESS_DENIED},
+        {EROFS, ERROR_WRITE_PROTECT},
+        {EISDIR, ERROR_ACCESS_DENIED},
+        {ETXTBSY, ERROR_SHARING_VIOLATION},
+        {EBADF, ERROR_INVALID_HANDLE},
+        {ENOMEM, ERROR_NOT_ENOUGH_MEMORY},
+        {EAGAIN, ERROR_LOCK_VIOLATION},
+        {EEXIST, ERROR_FILE_EXISTS},
+        {EINVAL, ERROR_INVALID_PARAMETER},
+        {ENOSPC, ERROR_DISK_FULL},
+        {EDQUOT, ERROR_DISK_FULL},
+        {EFBIG, ERROR_FILE_TOO_LARGE},
+        {ENAMETOOLONG, ERROR_FILENAME_EXCED_RANGE},
+        {ENOTEMPTY, ERROR_DIR_NOT_EMPTY},
+        {EXDEV, ERROR_NOT_SAME_DEVICE},
+        {EBUSY, ERROR_BUSY},
+        {EIO, ERROR_IO_DEVICE},
+        {ENOSYS, ERROR_CALL_NOT_IMPLEMENTED},
+        {EOPNOTSUPP, ERROR_NOT_SUPPORTED},
+        {EPIPE, ERROR_BROKEN_PIPE},
+        {ESRCH, ERROR_INVALID_HANDLE},
+        {ETIMEDOUT, ERROR_TIMEOUT},
+        {EINTR, ERROR_OPERATION_ABORTED},
+        {ENXIO, ERROR_NOT_READY},
+        {ENODEV, ERROR_NOT_READY},
+        {EXFULL, ERROR_GEN_FAILURE},
+    };
+    HANDLE h = OpenRW(path, OPEN_EXISTING);
+    ASSERT_NE(h, INVALID_HANDLE_VALUE);
+    for (const auto& [err, code] : table) {
+        SCOPED_TRACE(std::strerror(err));
+        TFaultInjector faults;
+        faults.FailNth(TOsCall::Ftruncate, 1, err);
+        SetLastError(ERROR_SUCCESS);
+        EXPECT_FALSE(SetEndOfFile(h));
+        EXPECT_EQ(GetLastError(), code);
+    }
+    EXPECT_TRUE(CloseHandle(h));
+
+    // An open for writing on a read-only file system is write-protected, not denied: the
+    // system's refusal and a real read-only mount.
+    for (const DWORD disposition : {OPEN_EXISTING, CREATE_NEW, CREATE_ALWAYS}) {
+        TFaultInjector faults;
+        faults.FailNth(TOsCall::Open, 1, EROFS, true);
+        EXPECT_EQ(OpenRW(dir.Path("ro.tmp"), disposition), INVALID_HANDLE_VALUE);
+        EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT) << disposition;
+    }
+    const std::string mountPoint = dir.Path("ro");
+    ::mkdir(mountPoint.c_str(), 0755);
+    if (::mount("orvane-test", mountPoint.c_str(), "tmpfs", MS_RDONLY, "size=64k") != 0) {
+        GTEST_SKIP() << "no read-only tmpfs can be mounted here (needs root)";
+    }
+    EXPECT_EQ(OpenRW(mountPoint + "/new.tmp", CREATE_NEW), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), ERROR_WRITE_PROTECT);
+    EXPECT_EQ(::umount(mountPoint.c_str()), 0);
 }
 
 TEST(FaultInjection, OpenCloseDeleteAndSpaceFaults) {

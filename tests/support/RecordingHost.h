@@ -54,15 +54,16 @@ public:
     }
     void CeilingRefused(const std::string& reason) override { Record("ceiling refused " + reason); }
     bool& StopFlag() override { return Stop; }
-    bool ChooseTestFile(std::string& fileName) override {
+    TTestFileChoice ChooseTestFile(std::string& fileName) override {
         Proposed = fileName;
         if (Answer.empty()) {
-            return false;
+            return TTestFileChoice::Cancelled;
         }
         fileName = Answer;
-        return true;
+        return TTestFileChoice::Chosen;
     }
     void ShowError(const std::string& text) override { Record("error " + text); }
+    void ShowWarning(const std::string& text) override { Record("warning " + text); }
     void ShowNotEnoughSpace(std::int64_t freeBytes) override {
         FreeBytesShown = freeBytes;
         Record(std::string("error ") + NotEnoughSpaceText);
