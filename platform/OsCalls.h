@@ -7,6 +7,7 @@
 #ifndef _WIN32
 
 #include <cstddef>
+#include <initializer_list>
 #include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
@@ -85,8 +86,9 @@ struct TOsCallTable {
 enum class TOsCall { ORVANE_OS_CALLS(ORVANE_OS_CALL_KIND) };
 #undef ORVANE_OS_CALL_KIND
 
-#define ORVANE_OS_CALL_ONE(...) +1
-inline constexpr std::size_t OsCallKinds = 0 ORVANE_OS_CALLS(ORVANE_OS_CALL_ONE);
+#define ORVANE_OS_CALL_ONE(kind, ...) TOsCall::kind,
+inline constexpr std::size_t OsCallKinds =
+    std::initializer_list<TOsCall>{ORVANE_OS_CALLS(ORVANE_OS_CALL_ONE)}.size();
 #undef ORVANE_OS_CALL_ONE
 
 // The call's own name ("open", "lseek", ...), for sweeps that say which call they failed.

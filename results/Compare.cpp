@@ -156,10 +156,10 @@ std::string CsvText(const std::vector<TSavedRun>& runs, const TTable& table, dou
     const TVerdicts verdicts = Judge(table, threshold);
     std::string out = "pass,chunk";
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        const std::string n = std::to_string(i + 1);
-        out += ",run" + n + "_kib_per_s,run" + n + "_ratio";
+        const std::string run = ",run" + std::to_string(i + 1);
+        out.append(run).append("_kib_per_s").append(run).append("_ratio");
         if (i > 0) {
-            out += ",run" + n + "_verdict,run" + n + "_rule";
+            out.append(run).append("_verdict").append(run).append("_rule");
         }
     }
     out += "\n";
@@ -244,8 +244,11 @@ std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs) {
         const TRunInfo& b = runs[i].Info;
         const auto differs = [&](const char* what, const std::string& x, const std::string& y) {
             if (x != y) {
-                notes.push_back(RunName(i) + " has " + what + " " + y + " where run 1 has " + x +
-                                "; compared row by row all the same");
+                std::string note = RunName(i);
+                note.append(" has ").append(what).append(" ").append(y);
+                note.append(" where run 1 has ").append(x);
+                note.append("; compared row by row all the same");
+                notes.push_back(std::move(note));
             }
         };
         differs("file size", a.FileSize, b.FileSize);

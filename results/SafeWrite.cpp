@@ -182,7 +182,8 @@ TWriteTarget ResolveWriteTarget(const std::string& path) {
             resolved.erase(resolved.empty() ? 0 : resolved.rfind('/'));
             continue;
         }
-        const std::string candidate = resolved + "/" + part;
+        std::string candidate = resolved;
+        candidate.append("/").append(part);
         struct stat info {};
         if (OsCalls().lstat(candidate.c_str(), &info) != 0) {
             if (errno == ENOENT && rest.empty()) {
