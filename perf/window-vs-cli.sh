@@ -116,14 +116,12 @@ for method in file win32; do
                 # shellcheck disable=SC2086
                 "$program" --method "$method" $boxes --file-size 1M --block-size 256 \
                     --format json --dir "$dir" >"$out/cli-$method-$i.json" 2>/dev/null
-            elif [ "$name" = bridgeoff ]; then
-                env -u QT_LINUX_ACCESSIBILITY_ALWAYS_ON -u QT_ACCESSIBILITY \
-                    "$program" "$dir" "$method" >"$out/$name-$method-$i.txt" &
-                pid=$!
-                wait "$pid"
-                echo "$pid $name" >>"$out/pids.txt"
             else
-                "$program" "$dir" "$method" >"$out/$name-$method-$i.txt" &
+                bridge=""
+                [ "$name" = bridgeoff ] && bridge="-u QT_LINUX_ACCESSIBILITY_ALWAYS_ON -u QT_ACCESSIBILITY"
+                # In the background for its process id, which the listener's counts are by.
+                # shellcheck disable=SC2086
+                env $bridge "$program" "$dir" "$method" >"$out/$name-$method-$i.txt" &
                 pid=$!
                 wait "$pid"
                 echo "$pid $name" >>"$out/pids.txt"
@@ -186,7 +184,7 @@ for method in ("file", "win32"):
         if off is not None and name != "bridgeoff":
             bridge = {kind: [statistics.median(window[i][kind]) / statistics.median(off[i][kind])
                              for i in range(runs)] for kind in ("W", "R")}
-            print(f"the bridge's cost, window / the same window with it off, by round:"
+            print(f"the bridge's cost, window / this build's window with it off, by round:"
                   f" write {spread(bridge['W'])}, read {spread(bridge['R'])}")
         pooled = {k: [t for r in window for t in r[k]] for k in ("W", "R")}
         pooled_cli = {k: [t for r in cli for t in r[k]] for k in ("W", "R")}
