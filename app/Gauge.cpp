@@ -60,10 +60,6 @@ void TGauge::Update(std::int32_t minValue, std::int32_t maxValue, std::int32_t c
         return;
     }
     FPercent = percent;
-    if (QAccessible::isActive()) {
-        QAccessibleValueChangeEvent event(this, FCurValue);
-        QAccessible::updateAccessibility(&event);
-    }
     const TClock::time_point now = FClock();
     if (FLastRepaint && now - *FLastRepaint < FrameInterval) {
         if (!FPending) {
@@ -88,6 +84,10 @@ void TGauge::RepaintNow(TClock::time_point now) {
     FLastRepaint = now;
     FPending = false;
     repaint(changed);
+    // Told with the repaint, not at every percent: with a screen reader listening, each
+    // change is a message that the bus and the registry handle while the pass runs.
+    QAccessibleValueChangeEvent event(this, FCurValue);
+    FAccessibleUpdate(event);
 }
 
 void TGauge::ShowPending() {
@@ -103,6 +103,16 @@ void TGauge::ShowPending() {
 
 void TGauge::SetClock(std::function<TClock::time_point()> clock) {
     FClock = std::move(clock);
+}
+
+void TGauge::SetAccessibleUpdate(std::function<void(QAccessibleEvent&)> update) {
+    FAccessibleUpdate = std::move(update);
+}
+
+void TGauge::UpdateAccessibility(QAccessibleEvent& event) {
+    if (QAccessible::isActive()) {
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 QRect TGauge::TextRect() const {

@@ -1,6 +1,7 @@
 // The gauge: whole percentages truncated, clamping, repainting at once and only when the
 // percentage changes and then only what changed, at most once a frame interval with the rest
-// drawn when asked, and the bar and inverse text it draws, which must read over both parts.
+// drawn when asked, assistive technology told of the value as often, and the bar and inverse
+// text it draws, which must read over both parts.
 #include "app/Gauge.h"
 #include "app/ClassicLook.h"
 #include "tests/support/Contrast.h"
@@ -300,6 +301,56 @@ TEST(Gauge, ChangesWithinAFrameRepaintOnceAndTheRestIsDrawnWhenAsked) {
     gauge.SetProgress(204);
     EXPECT_EQ(gauge.Paints, 1);
     EXPECT_FALSE(gauge.RepaintPending());
+}
+
+// The accessible value changes a gauge sends, with the value each carried.
+struct TAccessibleRecorder {
+    std::vector<std::int32_t> Values;
+
+    void Install(TGauge& gauge) {
+        gauge.SetAccessibleUpdate([this, &gauge](QAccessibleEvent& event) {
+            ASSERT_EQ(event.type(), QAccessible::ValueChanged);
+            ASSERT_EQ(event.object(), &gauge);
+            Values.push_back(static_cast<QAccessibleValueChangeEvent&>(event).value().toInt());
+        });
+    }
+};
+
+TEST(Gauge, TellsAssistiveTechnologyTheValueAsOftenAsItRepaints) {
+    using std::chrono::milliseconds;
+    const struct {
+        milliseconds step;  // between two changes of the percentage in a pass of 100
+        std::size_t inPass; // value changes sent within the pass
+        std::size_t atEnd;  // by ShowPending after it: the value settles at 100 %
+    } cases[] = {
+        {milliseconds(0), 0, 1},    // a pass shorter than a frame: told only at its end
+        {milliseconds(6), 33, 1},   // every third change, 18 ms apart; the last one held back
+        {milliseconds(16), 100, 0}, // every change a frame apart, the last one included
+    };
+    for (const auto& c : cases) {
+        TCountingGauge gauge;
+        gauge.Clock.Step = c.step;
+        gauge.resize(129, 17);
+        gauge.SetMaxValue(400);
+        gauge.show();
+        QApplication::processEvents();
+        TAccessibleRecorder told;
+        told.Install(gauge);
+        gauge.ShowPending(); // the run's message point before the pass
+        gauge.Paints = 0;
+
+        for (std::int32_t k = 1; k <= 400; ++k) {
+            gauge.SetProgress(k);
+        }
+        EXPECT_EQ(told.Values.size(), c.inPass) << c.step.count();
+        EXPECT_EQ(told.Values.size(), static_cast<std::size_t>(gauge.Paints)) << c.step.count();
+        gauge.ShowPending();
+        EXPECT_EQ(told.Values.size(), c.inPass + c.atEnd) << c.step.count();
+        ASSERT_FALSE(told.Values.empty()) << c.step.count();
+        EXPECT_EQ(told.Values.back(), 400) << c.step.count();
+        gauge.ShowPending(); // nothing new: nothing told
+        EXPECT_EQ(told.Values.size(), c.inPass + c.atEnd) << c.step.count();
+    }
 }
 
 TEST(Gauge, TheTextReadsOverTheFilledAndTheEmptyPart) {
