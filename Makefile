@@ -72,14 +72,16 @@ screenshot: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest -R RendersTheStartingWindow --output-on-failure
 	cp $(BUILD)/window.png docs/window.png
 
-# The formatting of every source, and clang-tidy over the Qt-free libraries (its checks in
-# .clang-tidy); both fail on any finding.
+# The formatting of every source, clang-tidy over the libraries and both front ends (its
+# checks and the headers it looks into in .clang-tidy) and shellcheck over the scripts; all
+# fail on any finding.
 lint: configure
-	@scripts/install-deps.sh clang-format clang-tidy
+	@scripts/install-deps.sh clang-format clang-tidy shellcheck
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 	run-clang-tidy -p $(BUILD) -quiet \
 		$$(git ls-files 'platform/*.cpp' 'fileio/*.cpp' 'bench/*.cpp' 'results/*.cpp' 'cli/*.cpp' \
-			| grep -v ApiCheck)
+			'charts/*.cpp' 'app/*.cpp' | grep -v ApiCheck)
+	shellcheck $$(git ls-files 'scripts/*.sh' 'perf/*.sh' 'deploy/*.sh') .ci/run
 
 # Cross-compiles the Qt-free libraries against the real Windows API (not part of `test`).
 windows-check:

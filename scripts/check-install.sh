@@ -119,10 +119,10 @@ else
     ok "bash completion offers all $(wc -l <<<"$help_options") options of --help"
 fi
 expect_completion() { # expected words (one line), command line words...
-    local expected=$1 got
+    local want=$1 got
     shift
     got=$(complete_words "$@" | paste -sd' ')
-    if [ "$got" = "$expected" ]; then ok "completion of '$*'"; else fail "completion of '$*': '$got', expected '$expected'"; fi
+    if [ "$got" = "$want" ]; then ok "completion of '$*'"; else fail "completion of '$*': '$got', expected '$want'"; fi
 }
 expect_completion "--method" orvane-cli --meth
 # The methods as --help lists them ("--method TEXT:{file,mmio,win32}"), not as this script would.
