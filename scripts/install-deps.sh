@@ -12,8 +12,9 @@ packages=(
     libgtest-dev libgmock-dev
     libcli11-dev nlohmann-json3-dev libbenchmark-dev
     fonts-wine fonts-dejavu-core
-    # localedef and the locale sources: a test makes a comma-decimal locale of its own.
-    locales
+    # localedef and the locale sources: a test makes a comma-decimal locale of its own;
+    # xmllint: the charts' SVG files are checked as XML by a parser of their own.
+    locales libxml2-utils
 )
 
 missing=()

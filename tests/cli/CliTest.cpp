@@ -10,6 +10,7 @@
 #include "platform/Win32.h"
 #include "results/Cells.h"
 #include "results/Report.h"
+#include "results/SafeWrite.h"
 #include "tests/support/PlatformTestSupport.h"
 
 #include <csignal>
@@ -492,6 +493,37 @@ TEST(CliSafety, ResultsAreNeverLostSilently) {
     std::filesystem::remove(output);
     std::filesystem::remove(taken);
     EXPECT_TRUE(DirectoryIsEmpty(dir.Dir())) << "no temporary file is left";
+
+    // A relative --output is the directory the program started in, not the test's one.
+    TTempDir start;
+    const std::string before = results::CurrentDirectory();
+    ASSERT_EQ(::chdir(start.Dir().c_str()), 0);
+    const TResult relative = RunCliCapturing(
+        {"--dir", dir.Dir(), "--file-size", "1M", "--format", "csv", "--output", "r.csv"});
+    ASSERT_EQ(::chdir(before.c_str()), 0);
+    EXPECT_EQ(relative.code, 0) << relative.err;
+    EXPECT_TRUE(testing::Exists(start.Path("r.csv")));
+    EXPECT_TRUE(DirectoryIsEmpty(dir.Dir())) << "nothing in the test directory";
+}
+
+// A durable or cold run on a file system that keeps files in memory says after its results
+// that its figures are not the device's, and its JSON records why.
+TEST(CliSafety, AModeThatCantKeepItsPromiseSaysSo) {
+    struct statfs info {};
+    if (::statfs("/dev/shm", &info) != 0 || info.f_type != TMPFS_MAGIC) {
+        GTEST_SKIP() << "no tmpfs at /dev/shm";
+    }
+    std::string memory = "/dev/shm/orvane-cli-XXXXXX";
+    ASSERT_NE(::mkdtemp(memory.data()), nullptr);
+    const TResult result = RunCliCapturing(
+        {"--dir", memory, "--file-size", "1M", "--cold", "--format", "json", "--no-history"});
+    std::filesystem::remove_all(memory);
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_NE(result.err.find("orvane-cli: warning: cold reads were not cold: "), std::string::npos)
+        << result.err;
+    const nlohmann::json document = nlohmann::json::parse(result.out);
+    EXPECT_EQ(document["mode_honoured"], false);
+    EXPECT_NE(document["mode_note"].get<std::string>().find("tmpfs"), std::string::npos);
 }
 
 TEST(CliSafety, JsonStaysValidForAPathThatIsNotUtf8) {
