@@ -148,9 +148,10 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
             "");
     app.add_flag("--no-history", options.NoHistory,
                  "don't keep this run in the history (~/.local/share/orvane/runs)");
-    app.add_option("--clean", options.Clean,
-                   "remove the test files that ended runs left in DIR (killed or failed), and nothing "
-                   "else")
+    app.add_option(
+           "--clean", options.Clean,
+           "remove the test files that ended runs left in DIR (killed or failed), and nothing "
+           "else")
         ->type_name("DIR");
     CLI::App* report = app.add_subcommand(
         "report", "compare saved results (JSON from the run history or --output), the first "

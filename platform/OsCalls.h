@@ -7,10 +7,10 @@
 #ifndef _WIN32
 
 #include <cstddef>
-#include <initializer_list>
 #include <cstdint>
 #include <dirent.h>
 #include <fcntl.h>
+#include <initializer_list>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
