@@ -11,6 +11,7 @@
 #include "cli/Output.h"
 #include "platform/StopSignals.h"
 #include "results/Compare.h"
+#include "results/Fleet.h"
 #include "results/RunRecord.h"
 #include "results/SafeWrite.h"
 
@@ -85,7 +86,7 @@ bool OutputsAreTheirOwn(const TCliOptions& options, std::ostream& err) {
     return true;
 }
 
-// `report FILE...`: the saved runs side by side.
+// `report FILE...`: the saved runs side by side, or with `--by host` as a fleet.
 int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream& err) {
     if (!OutputsAreTheirOwn(options, err)) {
         return ExitUsage;
@@ -109,9 +110,26 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
         err << "orvane-cli: " << EscapeControls(error.what()) << "\n";
         return ExitError;
     }
-    const int code =
-        Deliver(results::ComparisonText(runs, options.Format, options.ThresholdPercent), options,
-                out, err, ExitOk);
+    std::string text;
+    if (options.ByHost) {
+        try {
+            const results::TFleet fleet =
+                results::MakeFleet(runs, options.Force, options.ThresholdPercent);
+            // CSV has no place for them, and a note is never dropped silently.
+            if (options.Format == TFormat::Csv) {
+                for (const std::string& note : fleet.Notes) {
+                    err << "orvane-cli: note: " << EscapeControls(note) << "\n";
+                }
+            }
+            text = results::FleetText(fleet, options.Format);
+        } catch (const results::EFleetMismatch& mismatch) {
+            err << "orvane-cli: " << EscapeControls(mismatch.what()) << "\n";
+            return ExitError;
+        }
+    } else {
+        text = results::ComparisonText(runs, options.Format, options.ThresholdPercent);
+    }
+    const int code = Deliver(text, options, out, err, ExitOk);
     if (options.Chart.empty()) {
         return code;
     }

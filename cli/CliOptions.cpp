@@ -38,6 +38,7 @@ const std::string RepeatValues = "N from 1 to " + std::to_string(MostRepeats) + 
 const std::string MaxRepeatsValues = "N from 3 to " + std::to_string(MostRepeats);
 const std::string TargetValues = "a percentage above 0 and at most 100, such as 5 or 2.5";
 const char* const SteadyOnlyText = "applies only with --repeat auto";
+const char* const ForceOnlyText = "applies only with --by host";
 
 // The whole text as a whole number within the bounds.
 std::optional<int> Count(const std::string& text, int low, int high) {
@@ -169,6 +170,13 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                        "write the comparison to this file instead of standard output");
     report->add_flag("--log-scale", options.LogScale,
                      "draw the chart's throughput on a logarithmic axis");
+    std::string by;
+    report->add_option("--by", by, "compare the runs as a fleet: one column per host")
+        ->type_name("host")
+        ->check(CLI::IsMember({"host"}));
+    auto* force = report->add_flag(
+        "--force", options.Force,
+        "with --by host: compare runs measured with other settings (config_hash) all the same");
     std::string thresholdText;
     report
         ->add_option("--threshold", thresholdText,
@@ -186,6 +194,9 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         }
         if (app.count("--clean") > 0 && options.Clean.empty()) {
             throw CLI::ValidationError("--clean", "an empty directory name names no directory");
+        }
+        if (force->count() > 0 && by.empty()) {
+            throw CLI::ValidationError("--force", ForceOnlyText);
         }
         for (const CLI::Option* steadyOnly : {maxRepeats, target}) {
             if (steadyOnly->count() > 0 && repeat != AutoRepeat) {
@@ -218,8 +229,8 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 "[--dir DIR | --file PATH] "
                 "[--format table|csv|json] [--output FILE] [--host-label NAME] [--no-history] | "
                 "--clean DIR | "
-                "report FILE... [--format table|csv|json] [--output FILE] [--chart "
-                "FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};
+                "report FILE... [--by host [--force]] [--format table|csv|json] [--output FILE] "
+                "[--chart FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};
     }
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};
@@ -227,6 +238,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         std::find(methodNames.begin(), methodNames.end(), method) - methodNames.begin());
     options.Format = formats.at(format);
     options.Report = report->parsed();
+    options.ByHost = by == "host";
     if (repeat == AutoRepeat) {
         options.Mode.UntilSteady = true;
         options.Mode.MaxRepeats = maxRepeatsText.empty() ? options.Mode.MaxRepeats

@@ -29,6 +29,8 @@ struct TCliOptions {
     // `report FILE...`: compare saved runs instead of a run.
     bool Report = false;
     std::vector<std::string> ReportFiles;
+    bool ByHost = false;   // --by host: the runs as a fleet, one column per host
+    bool Force = false;    // --force: a fleet of runs measured with unlike settings all the same
     std::string Chart;     // also draw the chart into this file (.svg or .png)
     bool LogScale = false; // the chart's throughput axis logarithmic
     // A difference of medians up to this share is noise in the report's verdicts.
