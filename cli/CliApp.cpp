@@ -147,7 +147,8 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            bool progress, const TRunHooks& hooks) {
-    const TParseResult parsed = ParseOptions(arguments);
+    const TParseResult parsed =
+        ParseOptions(arguments, hooks.Now ? hooks.Now() : std::chrono::system_clock::now());
     if (!parsed.Options) {
         (parsed.ExitCode == ExitOk ? out : err) << parsed.Message;
         return parsed.ExitCode;

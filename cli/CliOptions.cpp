@@ -39,6 +39,7 @@ const std::string MaxRepeatsValues = "N from 3 to " + std::to_string(MostRepeats
 const std::string TargetValues = "a percentage above 0 and at most 100, such as 5 or 2.5";
 const char* const SteadyOnlyText = "applies only with --repeat auto";
 const char* const ForceOnlyText = "applies only with --by host";
+const std::string AheadText = std::to_string(MostStartAhead.count() / 24) + " days";
 
 // The whole text as a whole number within the bounds.
 std::optional<int> Count(const std::string& text, int low, int high) {
@@ -74,7 +75,7 @@ template <typename TParse> auto Valid(TParse parse, const std::string& valid) {
 
 } // namespace
 
-TParseResult ParseOptions(const std::vector<std::string>& arguments) {
+TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime now) {
     CLI::App app{
         "Measures how fast a disk writes and reads one large temporary file through the File, mmio "
         "or Win32 layer, for every buffer size from 1K to 1M.",
@@ -147,6 +148,19 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 return problem.empty() ? problem : problem + ", not " + label;
             },
             "");
+    auto* startAt =
+        app.add_option("--start-at", options.StartAtText,
+                       "prepare, then wait until TIME before the first pass, so that many "
+                       "machines measure at one moment: ISO 8601 with an offset or Z, or Unix "
+                       "seconds")
+            ->type_name("TIME")
+            ->check(
+                [](const std::string& text) {
+                    return ParseStartAt(text)
+                               ? std::string()
+                               : std::string("expected ") + StartAtForms + ", not " + text;
+                },
+                "");
     app.add_flag("--no-history", options.NoHistory,
                  "don't keep this run in the history (~/.local/share/orvane/runs)");
     app.add_option("--clean", options.Clean,
@@ -195,6 +209,14 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         if (app.count("--clean") > 0 && options.Clean.empty()) {
             throw CLI::ValidationError("--clean", "an empty directory name names no directory");
         }
+        if (startAt->count() > 0) {
+            options.StartAt = ParseStartAt(options.StartAtText);
+            if (*options.StartAt - now > MostStartAhead) {
+                throw CLI::ValidationError("--start-at", options.StartAtText + " is more than " +
+                                                             AheadText + " ahead; expected " +
+                                                             StartAtForms + " within " + AheadText);
+            }
+        }
         if (force->count() > 0 && by.empty()) {
             throw CLI::ValidationError("--force", ForceOnlyText);
         }
@@ -227,7 +249,8 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
                 "[--durable] [--cold] [--ceiling] [--repeat N|auto [--max-repeats N] [--target P]] "
                 "[--dir DIR | --file PATH] "
-                "[--format table|csv|json] [--output FILE] [--host-label NAME] [--no-history] | "
+                "[--format table|csv|json] [--output FILE] [--host-label NAME] [--start-at TIME] "
+                "[--no-history] | "
                 "--clean DIR | "
                 "report FILE... [--by host [--force]] [--format table|csv|json] [--output FILE] "
                 "[--chart FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};

@@ -4,6 +4,7 @@
 #include "bench/AccessMethod.h"
 #include "bench/RunHost.h"
 #include "bench/Scales.h"
+#include "cli/StartAt.h"
 #include "results/Report.h"
 
 #include <optional>
@@ -37,6 +38,9 @@ struct TCliOptions {
     double ThresholdPercent = 5;
     TMeasuringMode Mode;
     std::string HostLabel; // --host-label: the machine's name in reports of many machines
+    // --start-at: the first pass waits until then, so that a fleet measures at one moment.
+    std::optional<TWallTime> StartAt;
+    std::string StartAtText; // as given, for messages
 };
 
 struct TParseResult {
@@ -45,6 +49,8 @@ struct TParseResult {
     std::string Message; // help, version or the usage error
 };
 
-TParseResult ParseOptions(const std::vector<std::string>& arguments);
+// `now` is what --start-at is checked against.
+TParseResult ParseOptions(const std::vector<std::string>& arguments,
+                          TWallTime now = std::chrono::system_clock::now());
 
 } // namespace orvane::cli

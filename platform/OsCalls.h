@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <dirent.h>
+#include <poll.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -71,7 +72,8 @@ namespace orvane::platform {
     X(Link, link, int, const char*, const char*)                                                   \
     X(Mkdir, mkdir, int, const char*, mode_t)                                                      \
     X(Readlink, readlink, ssize_t, const char*, char*, size_t)                                     \
-    X(Access, access, int, const char*, int)
+    X(Access, access, int, const char*, int)                                                       \
+    X(Poll, poll, int, struct pollfd*, nfds_t, int)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {

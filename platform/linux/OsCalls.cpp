@@ -96,6 +96,7 @@ using ::munlock;
 using ::munmap;
 using ::nanosleep;
 using ::opendir;
+using ::poll;
 using ::pread;
 using ::pwrite;
 using ::read;
