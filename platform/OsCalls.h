@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <dirent.h>
 #include <poll.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -73,7 +74,11 @@ namespace orvane::platform {
     X(Mkdir, mkdir, int, const char*, mode_t)                                                      \
     X(Readlink, readlink, ssize_t, const char*, char*, size_t)                                     \
     X(Access, access, int, const char*, int)                                                       \
-    X(Poll, poll, int, struct pollfd*, nfds_t, int)
+    X(Poll, poll, int, struct pollfd*, nfds_t, int)                                                \
+    X(Pipe2, pipe2, int, int*, int)                                                                \
+    X(PosixSpawn, posix_spawn, int, pid_t*, const char*, const posix_spawn_file_actions_t*,        \
+      const posix_spawnattr_t*, char* const*, char* const*)                                        \
+    X(Waitpid, waitpid, pid_t, pid_t, int*, int)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {
