@@ -27,6 +27,8 @@ const char* const RowTextsProperty = "orvaneRowTexts";
 const char* const LegendProperty = "orvaneLegend";
 const char* const NoRunsText = "No runs yet: a run, or saved results added, draws its rows here";
 constexpr double EmptyAxisMiBPerSecond = 95; // 0 to 100 once made nice
+// A fleet's hosts are named in the legend up to this many; more would crowd out the chart.
+constexpr std::size_t MostHostsInLegend = 12;
 
 // Distinct on a light background and for the common kinds of colour blindness.
 const QColor RunColours[] = {QColor(0x1f, 0x77, 0xb4), QColor(0xd6, 0x27, 0x28),
@@ -105,6 +107,65 @@ void UseChartFonts(QAbstractAxis& axis) {
     axis.setTitleFont(ChartFont(9, true));
 }
 
+QChart* NewChart() {
+    auto* chart = new QChart;
+    chart->setTitleFont(ChartFont(9));
+    chart->legend()->setFont(ChartFont(9));
+    chart->legend()->setAlignment(Qt::AlignBottom);
+    chart->legend()->setShowToolTips(true);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries); // solid or dashed
+    return chart;
+}
+
+QString PassName(TResultList pass) {
+    return QString::fromLatin1(pass == TResultList::Write ? "write" : "read");
+}
+
+// The chunk-size axis with the labels of the rows drawn (every chunk size where none is), the
+// throughput axis from `lowest` to `highest` MiB/s, and every series attached to both.
+void AddAxes(QChart& chart, std::map<std::uint64_t, QString>& chunkLabels, double lowest,
+             double highest, std::vector<QAbstractSeries*>& made, const TChartOptions& options) {
+    auto* chunkAxis = new QCategoryAxis;
+    chunkAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    chunkAxis->setTitleText(QStringLiteral("Chunk size (log2 scale)"));
+    if (chunkLabels.empty()) {
+        // No run yet: the axis a run will fill, every chunk size with its label.
+        for (std::size_t p = 0; p < ChunkSizes.size(); ++p) {
+            chunkLabels.emplace(static_cast<std::uint64_t>(ChunkSizes[p]),
+                                QString::fromLatin1(ChunkSizeLabels[p].data(),
+                                                    static_cast<int>(ChunkSizeLabels[p].size())));
+        }
+    }
+    const double first = ChunkPosition(chunkLabels.begin()->first);
+    const double last = ChunkPosition(chunkLabels.rbegin()->first);
+    chunkAxis->setStartValue(first - 0.5);
+    for (const auto& [bytes, label] : chunkLabels) {
+        chunkAxis->append(label, ChunkPosition(bytes));
+    }
+    chunkAxis->setRange(first - 0.5, last + 0.5);
+    UseChartFonts(*chunkAxis);
+    chart.addAxis(chunkAxis, Qt::AlignBottom);
+    // Without a measured row the throughput axis spans a plain 0 to 100 MiB/s.
+    QAbstractAxis* throughputAxis =
+        ThroughputAxis(options.LogThroughput && lowest > 0, lowest > 0 ? lowest : 1,
+                       highest > 0 ? highest : EmptyAxisMiBPerSecond);
+    UseChartFonts(*throughputAxis);
+    chart.addAxis(throughputAxis, Qt::AlignLeft);
+    if (made.empty()) {
+        // The axes are laid out only around a series: an empty one, kept out of the legend.
+        auto* placeholder = new QLineSeries;
+        chart.addSeries(placeholder);
+        made.push_back(placeholder);
+        for (QLegendMarker* marker : chart.legend()->markers(placeholder)) {
+            marker->setVisible(false);
+        }
+    }
+    for (QAbstractSeries* series : made) {
+        series->attachAxis(chunkAxis);
+        series->attachAxis(throughputAxis);
+    }
+}
+
 } // namespace
 
 QString PlainChartText(QString text) {
@@ -123,12 +184,7 @@ double ChunkPosition(std::uint64_t chunkBytes) {
 
 QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                             const TChartOptions& options) {
-    auto* chart = new QChart;
-    chart->setTitleFont(ChartFont(9));
-    chart->legend()->setFont(ChartFont(9));
-    chart->legend()->setAlignment(Qt::AlignBottom);
-    chart->legend()->setShowToolTips(true);
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries); // solid or dashed
+    QChart* chart = NewChart();
 
     std::map<std::uint64_t, QString> chunkLabels;
     double lowest = 0, highest = 0;
@@ -142,8 +198,7 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
             if (rows.empty()) {
                 continue;
             }
-            const QString passName =
-                QString::fromLatin1(pass == TResultList::Write ? "write" : "read");
+            const QString passName = PassName(pass);
             auto* line = new QLineSeries;
             line->setName(runLabel.toHtmlEscaped() + QStringLiteral(": ") + passName);
             QPen pen(colour, 2);
@@ -214,45 +269,96 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
     }
     chart->setTitle(title);
 
-    auto* chunkAxis = new QCategoryAxis;
-    chunkAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    chunkAxis->setTitleText(QStringLiteral("Chunk size (log2 scale)"));
-    if (chunkLabels.empty()) {
-        // No run yet: the axis a run will fill, every chunk size with its label.
-        for (std::size_t p = 0; p < ChunkSizes.size(); ++p) {
-            chunkLabels.emplace(static_cast<std::uint64_t>(ChunkSizes[p]),
-                                QString::fromLatin1(ChunkSizeLabels[p].data(),
-                                                    static_cast<int>(ChunkSizeLabels[p].size())));
+    AddAxes(*chart, chunkLabels, lowest, highest, made, options);
+    return chart;
+}
+
+QChart* MakeFleetChart(const results::TFleet& fleet, const TChartOptions& options) {
+    QChart* chart = NewChart();
+    std::map<std::uint64_t, QString> chunkLabels;
+    double lowest = 0, highest = 0;
+    std::vector<QAbstractSeries*> made;
+    const auto widen = [&](double low, double high) {
+        lowest = lowest == 0 ? low : std::min(lowest, low);
+        highest = std::max(highest, high);
+    };
+    // The fleet's band first, under the hosts' lines: per pass, from the least to the most
+    // throughput across the hosts.
+    for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
+        std::vector<const results::TFleetRow*> rows;
+        for (const results::TFleetRow& row : fleet.Rows) {
+            if (row.Pass == pass && row.MinKiBPerSecond && row.ChunkBytes > 0) {
+                rows.push_back(&row);
+            }
+        }
+        if (rows.empty()) {
+            continue;
+        }
+        std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) {
+            return a->ChunkBytes < b->ChunkBytes;
+        });
+        auto* band = new QAreaSeries(new QLineSeries, new QLineSeries);
+        band->upperSeries()->setParent(band);
+        band->lowerSeries()->setParent(band);
+        for (const results::TFleetRow* row : rows) {
+            const double x = ChunkPosition(row->ChunkBytes);
+            const double low = MiBPerSecond(*row->MinKiBPerSecond);
+            const double high = MiBPerSecond(*row->MaxKiBPerSecond);
+            band->lowerSeries()->append(x, low);
+            band->upperSeries()->append(x, high);
+            chunkLabels.emplace(row->ChunkBytes, Plain(row->Chunk));
+            widen(low, high);
+        }
+        band->setName(QStringLiteral("fleet %1, least to most").arg(PassName(pass)));
+        band->setBrush(QColor(0x7f, 0x7f, 0x7f, pass == TResultList::Write ? 70 : 40));
+        band->setPen(Qt::NoPen);
+        chart->addSeries(band);
+        made.push_back(band);
+    }
+    const bool namedInLegend = fleet.Hosts.size() <= MostHostsInLegend;
+    for (std::size_t h = 0; h < fleet.Hosts.size(); ++h) {
+        const QColor colour = RunColours[h % std::size(RunColours)];
+        for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
+            const auto rows = Measured(*fleet.Hosts[h].Run, pass);
+            if (rows.empty()) {
+                continue;
+            }
+            auto* line = new QLineSeries;
+            line->setName(Plain(fleet.Hosts[h].Label) + QStringLiteral(" ") + PassName(pass));
+            QPen pen(colour, 1.5);
+            pen.setStyle(pass == TResultList::Write ? Qt::SolidLine : Qt::DashLine);
+            line->setPen(pen);
+            for (const TResultRow* row : rows) {
+                const double y = MiBPerSecond(row->KiBPerSecond());
+                line->append(ChunkPosition(row->ChunkBytes), y);
+                chunkLabels.emplace(row->ChunkBytes, Plain(row->ChunkLabel));
+                widen(y, y);
+            }
+            chart->addSeries(line);
+            made.push_back(line);
+            for (QLegendMarker* marker : chart->legend()->markers(line)) {
+                marker->setVisible(namedInLegend);
+            }
         }
     }
-    const double first = ChunkPosition(chunkLabels.begin()->first);
-    const double last = ChunkPosition(chunkLabels.rbegin()->first);
-    chunkAxis->setStartValue(first - 0.5);
-    for (const auto& [bytes, label] : chunkLabels) {
-        chunkAxis->append(label, ChunkPosition(bytes));
+    QString title =
+        QStringLiteral("<b>Throughput by chunk size across %1 %2</b>")
+            .arg(fleet.Hosts.size())
+            .arg(fleet.Hosts.size() == 1 ? QStringLiteral("host") : QStringLiteral("hosts"));
+    if (!fleet.Hosts.empty()) {
+        title +=
+            QStringLiteral("<br>") + Plain(results::RunSettingsText(fleet.Hosts.front().Run->Info));
     }
-    chunkAxis->setRange(first - 0.5, last + 0.5);
-    UseChartFonts(*chunkAxis);
-    chart->addAxis(chunkAxis, Qt::AlignBottom);
-    // Without a measured row the throughput axis spans a plain 0 to 100 MiB/s.
-    QAbstractAxis* throughputAxis =
-        ThroughputAxis(options.LogThroughput && lowest > 0, lowest > 0 ? lowest : 1,
-                       highest > 0 ? highest : EmptyAxisMiBPerSecond);
-    UseChartFonts(*throughputAxis);
-    chart->addAxis(throughputAxis, Qt::AlignLeft);
+    title += QStringLiteral("<br>one line per host (write solid, read dashed); the grey band "
+                            "spans the least to the most throughput of the hosts");
+    if (!namedInLegend) {
+        title += QStringLiteral(", hosts not named beyond %1").arg(MostHostsInLegend);
+    }
     if (made.empty()) {
-        // The axes are laid out only around a series: an empty one, kept out of the legend.
-        auto* placeholder = new QLineSeries;
-        chart->addSeries(placeholder);
-        made.push_back(placeholder);
-        for (QLegendMarker* marker : chart->legend()->markers(placeholder)) {
-            marker->setVisible(false);
-        }
+        title += QStringLiteral("<br>") + QString::fromLatin1(NoRunsText);
     }
-    for (QAbstractSeries* series : made) {
-        series->attachAxis(chunkAxis);
-        series->attachAxis(throughputAxis);
-    }
+    chart->setTitle(title);
+    AddAxes(*chart, chunkLabels, lowest, highest, made, options);
     return chart;
 }
 

@@ -24,6 +24,10 @@ using results::SameFile;
 
 namespace {
 
+const char* const NoChartHelperText =
+    "orvane-cli: --chart needs the orvane package (the window and its charts), which is not "
+    "installed here; everything else works without it.\n";
+
 class TCurrentDirectoryKeeper {
 public:
     TCurrentDirectoryKeeper() : FDirectory(results::CurrentDirectory()) {}
@@ -91,6 +95,12 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
     if (!OutputsAreTheirOwn(options, err)) {
         return ExitUsage;
     }
+    // Asked before anything is read or written: without the helper there is no chart.
+    const std::string chartHelper = options.Chart.empty() ? "" : charts::FindChartHelper();
+    if (!options.Chart.empty() && chartHelper.empty()) {
+        err << NoChartHelperText;
+        return ExitUsage;
+    }
     for (const auto& [path, what] :
          {std::pair{&options.Output, "the comparison"}, std::pair{&options.Chart, "the chart"}}) {
         if (path->empty()) {
@@ -133,9 +143,15 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
     if (options.Chart.empty()) {
         return code;
     }
-    const std::string chart =
-        charts::RenderRunsChart(runs, *charts::ChartFormatOf(options.Chart), options.LogScale);
-    if (const std::string problem = cli::Deliver(chart, options.Chart, out, "the chart");
+    const charts::TChartDrawing chart =
+        charts::DrawChart(chartHelper, {options.ReportFiles, *charts::ChartFormatOf(options.Chart),
+                                        options.LogScale, options.ByHost, options.Force});
+    if (!chart.Problem.empty()) {
+        err << "orvane-cli: the chart could not be drawn: " << EscapeControls(chart.Problem)
+            << "\n";
+        return ExitError;
+    }
+    if (const std::string problem = cli::Deliver(chart.Bytes, options.Chart, out, "the chart");
         !problem.empty()) {
         err << "orvane-cli: " << problem << "\n";
         return ExitError;

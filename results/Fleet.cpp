@@ -40,25 +40,6 @@ std::string BaseName(const std::string& path) {
     return name.empty() ? "(unnamed)" : name;
 }
 
-// What makes runs comparable, as a reader wants it spelt out.
-std::string SettingsText(const TRunInfo& info) {
-    std::string text = info.Method;
-    if (info.WriteBuffered) {
-        text += ", write buffered";
-    }
-    if (info.ReadBuffered) {
-        text += ", read buffered";
-    }
-    text += ", file " + info.FileSize + ", block " + info.BlockSize;
-    if (info.Mode.Durable) {
-        text += ", durable";
-    }
-    if (info.Mode.Cold) {
-        text += ", cold";
-    }
-    return text;
-}
-
 std::string HostAndFile(const TFleetHost& host) {
     return host.Label + " (" + host.Run->File + ")";
 }
@@ -103,14 +84,14 @@ std::string Mismatches(const std::vector<TFleetHost>& hosts) {
         const TRunInfo& info = hosts[i].Run->Info;
         if (ConfigHash(info) != hash) {
             unlike += (unlike.empty() ? "" : "; ") + HostAndFile(hosts[i]) + " with " +
-                      SettingsText(info) + " (config_hash " + ConfigHash(info) + ")";
+                      RunSettingsText(info) + " (config_hash " + ConfigHash(info) + ")";
         }
     }
     if (unlike.empty()) {
         return {};
     }
     return "these runs were measured unlike " + HostAndFile(hosts.front()) + " with " +
-           SettingsText(hosts.front().Run->Info) + " (config_hash " + hash + "): " + unlike;
+           RunSettingsText(hosts.front().Run->Info) + " (config_hash " + hash + "): " + unlike;
 }
 
 void Summarize(TFleetRow& row, double threshold) {
@@ -204,8 +185,8 @@ std::string TableText(const TFleet& fleet) {
     const TRunInfo& first = fleet.Hosts.front().Run->Info;
     std::string out = "fleet of " + std::to_string(fleet.Hosts.size()) +
                       (fleet.Hosts.size() == 1 ? " host: " : " hosts: ") +
-                      EscapeControls(SettingsText(first)) + " (config_hash " + ConfigHash(first) +
-                      ")\n";
+                      EscapeControls(RunSettingsText(first)) + " (config_hash " +
+                      ConfigHash(first) + ")\n";
     for (std::size_t h = 0; h < fleet.Hosts.size(); ++h) {
         const TFleetHost& host = fleet.Hosts[h];
         out += "host " + std::to_string(h + 1) + ": " +
@@ -358,6 +339,24 @@ std::string JsonText(const TFleet& fleet) {
 }
 
 } // namespace
+
+std::string RunSettingsText(const TRunInfo& info) {
+    std::string text = info.Method;
+    if (info.WriteBuffered) {
+        text += ", write buffered";
+    }
+    if (info.ReadBuffered) {
+        text += ", read buffered";
+    }
+    text += ", file " + info.FileSize + ", block " + info.BlockSize;
+    if (info.Mode.Durable) {
+        text += ", durable";
+    }
+    if (info.Mode.Cold) {
+        text += ", cold";
+    }
+    return text;
+}
 
 TRowVerdict JudgeAgainstFleet(const TResultRow& row, double fleetMedianKiBPerSecond,
                               std::size_t hostsMeasured, double thresholdPercent) {

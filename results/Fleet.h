@@ -68,6 +68,9 @@ TRowVerdict JudgeAgainstFleet(const TResultRow& row, double fleetMedianKiBPerSec
 std::string FleetRuleText(const TRowVerdict& verdict, const TResultRow& row,
                           double thresholdPercent = NoiseThresholdPercent);
 
+// What makes runs comparable, spelt out: "win32, write buffered, file 1M, block 256, durable".
+std::string RunSettingsText(const TRunInfo& info);
+
 // The runs as a fleet. Runs whose settings (config_hash) differ from the first run's are
 // refused with EFleetMismatch naming them, or with `force` compared all the same, with a
 // note; notes also tell of runs without a host label and of labels that were numbered.
