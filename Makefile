@@ -9,7 +9,7 @@ CTEST_FLAGS ?= --output-on-failure
 PREFIX ?= /usr/local
 
 .PHONY: all deps configure build lint run test install uninstall package static-cli check-install \
-	bench screenshot windows-check clean
+	check-fleet bench screenshot windows-check clean
 
 all: build
 
@@ -70,6 +70,12 @@ check-install: build
 	@scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream man-db lintian \
 		bash-completion
 	scripts/check-install.sh $(BUILD)
+
+# The Ansible playbook in deploy/ansible run against three local hosts and one that fails,
+# with the orvane-cli of $(BUILD) (deploy/ansible/test-fleet.sh).
+check-fleet: build
+	@scripts/install-deps.sh ansible-core
+	deploy/ansible/test-fleet.sh $(BUILD)
 
 # Benchmarks of the layers against the bare system calls, in an optimised build of their own.
 bench:
