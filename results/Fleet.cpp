@@ -65,9 +65,10 @@ std::vector<TFleetHost> LabelHosts(const std::vector<TSavedRun>& runs,
             numbered = label + " (" + std::to_string(n) + ")";
         }
         if (numbered != label) {
-            notes.push_back(run.File + " names the same host as " +
-                            hosts[firstWith.at(label)].Run->File + ", " + label +
-                            "; both are kept, this one as " + numbered);
+            std::string note = run.File + " names the same host as ";
+            note += hosts[firstWith.at(label)].Run->File + ", " + label;
+            note += "; both are kept, this one as " + numbered;
+            notes.push_back(std::move(note));
         }
         firstWith.emplace(label, hosts.size());
         taken.insert(numbered);

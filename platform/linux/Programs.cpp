@@ -84,6 +84,7 @@ TProgramRun RunProgram(const std::string& path, const std::vector<std::string>& 
         return run;
     }
     std::vector<char*> argv;
+    argv.reserve(arguments.size() + 1);
     for (const std::string& argument : arguments) {
         argv.push_back(const_cast<char*>(argument.c_str()));
     }

@@ -4,8 +4,8 @@
 // without it).
 #include "results/Report.h"
 #include "charts/ChartExport.h"
-#include "platform/OsCalls.h"
 #include "cli/CliApp.h"
+#include "platform/OsCalls.h"
 #include "results/Compare.h"
 #include "results/RowFigures.h"
 #include "tests/support/FleetRuns.h"
