@@ -1,5 +1,6 @@
 # Orvane: `make run` starts the window, `make test` runs every test headless, `make install`
-# installs below PREFIX (and DESTDIR), `make package` builds a Debian package in $(BUILD).
+# installs below PREFIX (and DESTDIR), `make package` builds the Debian packages orvane-cli and
+# orvane in $(BUILD), `make static-cli` one statically linked orvane-cli to copy onto machines.
 # All install missing Debian packages first.
 
 BUILD ?= build
@@ -7,8 +8,8 @@ CMAKE_FLAGS ?=
 CTEST_FLAGS ?= --output-on-failure
 PREFIX ?= /usr/local
 
-.PHONY: all deps configure build lint run test install uninstall package check-install bench screenshot \
-	windows-check clean
+.PHONY: all deps configure build lint run test install uninstall package static-cli check-install \
+	check-fleet bench screenshot windows-check clean
 
 all: build
 
@@ -44,13 +45,24 @@ install: build
 	cmake --install $(BUILD) --prefix $(PREFIX)
 
 uninstall:
-	cmake -DMANIFEST=$(BUILD)/install_manifest.txt -DDOCDIR=$(PREFIX)/share/doc/orvane \
+	cmake -DMANIFEST=$(BUILD)/install_manifest.txt \
+		-DFOLDERS="$(PREFIX)/share/doc/orvane;$(PREFIX)/share/doc/orvane-cli;$(PREFIX)/libexec/orvane" \
 		-P cmake/Uninstall.cmake
 
-# The .deb lands in $(BUILD); dpkg-shlibdeps (dpkg-dev) computes its dependencies.
+# The two .debs land in $(BUILD); dpkg-shlibdeps (dpkg-dev) computes their dependencies.
 package: build
 	@scripts/install-deps.sh dpkg-dev file
 	cmake --build $(BUILD) --target package
+
+# build-static/cli/orvane-cli: the command line linked statically (glibc, libstdc++) and
+# stripped, built as the packages are, without Qt and the rest of the build; what it leaves
+# out is in the README.
+static-cli:
+	@scripts/install-deps.sh cmake ninja-build g++ libcli11-dev nlohmann-json3-dev
+	cmake -S . -B build-static -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DORVANE_BUILD_APP=OFF \
+		-DORVANE_BUILD_TESTS=OFF -DORVANE_STATIC_CLI=ON
+	cmake --build build-static --target orvane-cli
+	@file build-static/cli/orvane-cli
 
 # What CI checks of an installation: a DESTDIR install that runs, the menu entry, metainfo and
 # manual pages validated, the shell completion, the uninstall, and the .deb under lintian.
@@ -58,6 +70,12 @@ check-install: build
 	@scripts/install-deps.sh dpkg-dev file desktop-file-utils appstream man-db lintian \
 		bash-completion
 	scripts/check-install.sh $(BUILD)
+
+# The Ansible playbook in deploy/ansible run against three local hosts and one that fails,
+# with the orvane-cli of $(BUILD) (deploy/ansible/test-fleet.sh).
+check-fleet: build
+	@scripts/install-deps.sh ansible-core
+	deploy/ansible/test-fleet.sh $(BUILD)
 
 # Benchmarks of the layers against the bare system calls, in an optimised build of their own.
 bench:
@@ -91,4 +109,4 @@ windows-check:
 	cmake --build build-windows
 
 clean:
-	rm -rf $(BUILD) build-asan build-windows build-perf
+	rm -rf $(BUILD) build-asan build-windows build-perf build-static

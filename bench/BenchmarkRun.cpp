@@ -101,6 +101,7 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
 
     FMarkWarned = false;
     const platform::TStoppedTimeWatch stops;
+    host.BeforeFirstPass(); // a stop while it waits ends the run before any pass
     host.Lock();
     std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
     host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /

@@ -71,6 +71,11 @@ public:
     // goes on without it.
     virtual void CeilingRefused(const std::string&) {}
 
+    // Once the test file is named and the space checked, before the first pass (and the
+    // ceiling): where a host that was asked to start at a given moment waits for it, taking
+    // in a stop meanwhile. Nothing is on disk yet.
+    virtual void BeforeFirstPass() {}
+
     // The stop flag: cleared at the start of a run, set only while the host processes
     // events. The run reads it between blocks, so it is handed out once.
     virtual bool& StopFlag() = 0;

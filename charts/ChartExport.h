@@ -1,8 +1,7 @@
-// The chart as a file, for callers without Qt of their own (the command line): PNG or SVG by
-// the name's extension, drawn without a display, the same chart the window shows.
+// The chart as a file for a program without Qt of its own (the command line): what to draw,
+// and the helper program of the orvane package that draws it, found at run time and handed
+// the saved runs' files; it writes the chart's bytes to its standard output.
 #pragma once
-
-#include "results/SavedRun.h"
 
 #include <optional>
 #include <string>
@@ -15,9 +14,37 @@ enum class TChartFormat { Png, Svg };
 // By the name's extension (".png" or ".svg", any case); none for another one.
 std::optional<TChartFormat> ChartFormatOf(const std::string& fileName);
 
-// The chart of `runs`, 1200 x 800, as the file's bytes. Starts Qt without a display for the
-// call when the program has not started it; its chatter stays off the terminal.
-std::string RenderRunsChart(const std::vector<results::TSavedRun>& runs, TChartFormat format,
-                            bool logThroughput);
+struct TChartRequest {
+    std::vector<std::string> Files; // saved runs
+    TChartFormat Format = TChartFormat::Svg;
+    bool LogThroughput = false;
+    bool ByHost = false; // the runs as a fleet: a series per host and the fleet's band
+    bool Force = false;  // a fleet of runs measured unlike
+};
+
+inline constexpr const char* ChartHelperName = "orvane-chart";
+// Names the helper instead of the places below: for tests, and installations elsewhere.
+inline constexpr const char* ChartHelperVariable = "ORVANE_CHART_HELPER";
+// Where Debian's orvane package puts it, for an orvane-cli copied anywhere (make static-cli).
+inline constexpr const char* PackagedChartHelper = "/usr/libexec/orvane/orvane-chart";
+
+// The helper's arguments for the request (without its name), and back; none for arguments
+// that make no request.
+std::vector<std::string> ChartHelperArguments(const TChartRequest& request);
+std::optional<TChartRequest> ParseChartHelperArguments(const std::vector<std::string>& arguments);
+
+// The helper to run: only the file ORVANE_CHART_HELPER names where that is set; else the first
+// executable file of ../libexec/orvane/orvane-chart from this program's folder (an
+// installation), orvane-chart beside this program (the build tree), and
+// PackagedChartHelper. Empty where there is none.
+std::string FindChartHelper();
+
+struct TChartDrawing {
+    std::string Bytes;   // the file's
+    std::string Problem; // empty, or why no chart came back, in a line (not yet escaped)
+};
+
+// Runs `helper` for the request and takes the chart it writes.
+TChartDrawing DrawChart(const std::string& helper, const TChartRequest& request);
 
 } // namespace orvane::charts

@@ -3,7 +3,6 @@
 
 #include "charts/ThroughputChart.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QChart>
 #include <QGraphicsScene>
@@ -11,23 +10,10 @@
 #include <QPainter>
 #include <QSvgGenerator>
 #include <QTextDocumentFragment>
-#include <algorithm>
-#include <cctype>
-#include <cstdio>
-#include <memory>
 
 namespace orvane::charts {
 
 namespace {
-
-bool EndsWith(const std::string& text, const std::string& end) {
-    if (text.size() < end.size()) {
-        return false;
-    }
-    return std::equal(end.rbegin(), end.rend(), text.rbegin(), [](char a, char b) {
-        return a == std::tolower(static_cast<unsigned char>(b));
-    });
-}
 
 void Draw(QGraphicsScene& scene, QPaintDevice& device, QSize size) {
     QPainter painter(&device);
@@ -36,23 +22,7 @@ void Draw(QGraphicsScene& scene, QPaintDevice& device, QSize size) {
     scene.render(&painter, area, area);
 }
 
-void Quiet(QtMsgType type, const QMessageLogContext&, const QString& message) {
-    if (type == QtCriticalMsg || type == QtFatalMsg) {
-        std::fprintf(stderr, "%s\n", qPrintable(message));
-    }
-}
-
 } // namespace
-
-std::optional<TChartFormat> ChartFormatOf(const std::string& fileName) {
-    if (EndsWith(fileName, ".png")) {
-        return TChartFormat::Png;
-    }
-    if (EndsWith(fileName, ".svg")) {
-        return TChartFormat::Svg;
-    }
-    return std::nullopt;
-}
 
 QByteArray RenderChart(QChart& chart, TChartFormat format, QSize size) {
     // The chart is drawn from a scene of its own, at the file's size, and given back after.
@@ -88,33 +58,6 @@ QByteArray RenderChart(QChart& chart, TChartFormat format, QSize size) {
         chart.setGeometry(geometry);
     }
     return bytes;
-}
-
-std::string RenderRunsChart(const std::vector<results::TSavedRun>& runs, TChartFormat format,
-                            bool logThroughput) {
-    // Qt started for this call alone, without a display, and ended again after it.
-    struct TOffscreenQt {
-        std::unique_ptr<QApplication> App;
-        ~TOffscreenQt() {
-            if (App) {
-                App.reset();
-                qInstallMessageHandler(nullptr);
-            }
-        }
-    } qt;
-    if (QCoreApplication::instance() == nullptr) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-        qInstallMessageHandler(Quiet);
-        static int argc = 1;
-        static char name[] = "orvane-cli";
-        static char* argv[] = {name, nullptr};
-        qt.App = std::make_unique<QApplication>(argc, argv);
-    }
-    TChartOptions options;
-    options.LogThroughput = logThroughput;
-    const std::unique_ptr<QChart> chart(MakeThroughputChart(runs, options));
-    const QByteArray bytes = RenderChart(*chart, format);
-    return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
 }
 
 } // namespace orvane::charts

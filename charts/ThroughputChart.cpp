@@ -3,6 +3,7 @@
 
 #include "bench/Scales.h"
 #include "results/Compare.h"
+#include "results/Fleet.h"
 #include "results/RowFigures.h"
 
 #include <QAreaSeries>
@@ -27,6 +28,8 @@ const char* const TitleText = "<b>Throughput by chunk size</b> (solid: write, da
 const char* const NoRunsText = "No runs yet: a run, or saved results added, draws its rows here";
 const char* const BandLegendText = "band: slowest to fastest repeat";
 constexpr double EmptyAxisMiBPerSecond = 95; // 0 to 100 once made nice
+// A fleet's hosts are named in the legend up to this many; more would crowd out the chart.
+constexpr std::size_t MostHostsInLegend = 12;
 
 // Distinct on a light and on a dark background, and for the common kinds of colour
 // blindness (Tableau 10).
@@ -117,6 +120,69 @@ void UseChartFonts(QAbstractAxis& axis) {
     axis.setTitleFont(ChartFont(9, true));
 }
 
+QChart* NewChart(const TChartOptions& options) {
+    auto* chart = new QChart;
+    if (options.Dark) {
+        chart->setTheme(QChart::ChartThemeDark);
+    }
+    chart->setTitleFont(ChartFont(9));
+    chart->legend()->setFont(ChartFont(8));
+    chart->legend()->setAlignment(Qt::AlignRight);
+    chart->legend()->setShowToolTips(true);
+    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries); // solid or dashed
+    chart->legend()->setVisible(options.Legend);
+    return chart;
+}
+
+QString PassName(TResultList pass) {
+    return QString::fromLatin1(pass == TResultList::Write ? "write" : "read");
+}
+
+// The chunk axis with the labels seen (every chunk size where none was), the throughput axis
+// and every series attached to both; an empty series where there is none, so that the axes
+// are laid out all the same.
+void AddAxes(QChart& chart, std::map<std::uint64_t, QString>& chunkLabels, double lowest,
+             double highest, std::vector<QAbstractSeries*>& made, bool logarithmic) {
+    auto* chunkAxis = new QCategoryAxis;
+    chunkAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
+    chunkAxis->setTitleText(QStringLiteral("Chunk size (log2 scale)"));
+    if (chunkLabels.empty()) {
+        // No run yet: the axis a run will fill, every chunk size with its label.
+        for (std::size_t p = 0; p < ChunkSizes.size(); ++p) {
+            chunkLabels.emplace(static_cast<std::uint64_t>(ChunkSizes[p]),
+                                QString::fromLatin1(ChunkSizeLabels[p].data(),
+                                                    static_cast<int>(ChunkSizeLabels[p].size())));
+        }
+    }
+    const double first = ChunkPosition(chunkLabels.begin()->first);
+    const double last = ChunkPosition(chunkLabels.rbegin()->first);
+    chunkAxis->setStartValue(first - 0.5);
+    for (const auto& [bytes, label] : chunkLabels) {
+        chunkAxis->append(label, ChunkPosition(bytes));
+    }
+    chunkAxis->setRange(first - 0.5, last + 0.5);
+    UseChartFonts(*chunkAxis);
+    chart.addAxis(chunkAxis, Qt::AlignBottom);
+    // Without a measured row the throughput axis spans a plain 0 to 100 MiB/s.
+    QAbstractAxis* throughputAxis = ThroughputAxis(logarithmic, lowest > 0 ? lowest : 1,
+                                                   highest > 0 ? highest : EmptyAxisMiBPerSecond);
+    UseChartFonts(*throughputAxis);
+    chart.addAxis(throughputAxis, Qt::AlignLeft);
+    if (made.empty()) {
+        // The axes are laid out only around a series: an empty one, kept out of the legend.
+        auto* placeholder = new QLineSeries;
+        chart.addSeries(placeholder);
+        made.push_back(placeholder);
+        for (QLegendMarker* marker : chart.legend()->markers(placeholder)) {
+            marker->setVisible(false);
+        }
+    }
+    for (QAbstractSeries* series : made) {
+        series->attachAxis(chunkAxis);
+        series->attachAxis(throughputAxis);
+    }
+}
+
 } // namespace
 
 QColor RunColour(std::size_t index) {
@@ -148,16 +214,7 @@ double ChunkPosition(std::uint64_t chunkBytes) {
 
 QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                             const TChartOptions& options) {
-    auto* chart = new QChart;
-    if (options.Dark) {
-        chart->setTheme(QChart::ChartThemeDark);
-    }
-    chart->setTitleFont(ChartFont(9));
-    chart->legend()->setFont(ChartFont(8));
-    chart->legend()->setAlignment(Qt::AlignRight);
-    chart->legend()->setShowToolTips(true);
-    chart->legend()->setMarkerShape(QLegend::MarkerShapeFromSeries); // solid or dashed
-    chart->legend()->setVisible(options.Legend);
+    QChart* chart = NewChart(options);
 
     const auto hidden = [&](std::size_t r) {
         return r < options.Hidden.size() && options.Hidden[r];
@@ -268,44 +325,107 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
     }
     chart->setTitle(QString::fromLatin1(made.empty() ? NoRunsText : TitleText));
 
-    auto* chunkAxis = new QCategoryAxis;
-    chunkAxis->setLabelsPosition(QCategoryAxis::AxisLabelsPositionOnValue);
-    chunkAxis->setTitleText(QStringLiteral("Chunk size (log2 scale)"));
-    if (chunkLabels.empty()) {
-        // No run yet: the axis a run will fill, every chunk size with its label.
-        for (std::size_t p = 0; p < ChunkSizes.size(); ++p) {
-            chunkLabels.emplace(static_cast<std::uint64_t>(ChunkSizes[p]),
-                                QString::fromLatin1(ChunkSizeLabels[p].data(),
-                                                    static_cast<int>(ChunkSizeLabels[p].size())));
+    AddAxes(*chart, chunkLabels, lowest, highest, made, logarithmic);
+    return chart;
+}
+
+QChart* MakeFleetChart(const results::TFleet& fleet, const TChartOptions& options) {
+    QChart* chart = NewChart(options);
+    // The fleet's band per pass, from the least to the most throughput across the hosts, under
+    // the hosts' lines; the values first, so that the scale is known before a point is placed.
+    std::map<std::uint64_t, QString> chunkLabels;
+    double lowest = 0, highest = 0;
+    const auto widen = [&](double low, double high) {
+        lowest = lowest == 0 ? low : std::min(lowest, low);
+        highest = std::max(highest, high);
+    };
+    std::vector<const results::TFleetRow*> bands[2];
+    for (const results::TFleetRow& row : fleet.Rows) {
+        if (row.MinKiBPerSecond && row.MaxKiBPerSecond && row.ChunkBytes > 0) {
+            bands[row.Pass == TResultList::Write ? 0 : 1].push_back(&row);
+            widen(MiBPerSecond(*row.MinKiBPerSecond), MiBPerSecond(*row.MaxKiBPerSecond));
+            chunkLabels.emplace(row.ChunkBytes, Plain(row.Chunk));
         }
     }
-    const double first = ChunkPosition(chunkLabels.begin()->first);
-    const double last = ChunkPosition(chunkLabels.rbegin()->first);
-    chunkAxis->setStartValue(first - 0.5);
-    for (const auto& [bytes, label] : chunkLabels) {
-        chunkAxis->append(label, ChunkPosition(bytes));
+    for (const results::TFleetHost& host : fleet.Hosts) {
+        for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
+            for (const TResultRow* row : Measured(*host.Run, pass)) {
+                const double y = MiBPerSecond(row->KiBPerSecond());
+                widen(y, y);
+                chunkLabels.emplace(row->ChunkBytes, Plain(row->ChunkLabel));
+            }
+        }
     }
-    chunkAxis->setRange(first - 0.5, last + 0.5);
-    UseChartFonts(*chunkAxis);
-    chart->addAxis(chunkAxis, Qt::AlignBottom);
-    // Without a measured row the throughput axis spans a plain 0 to 100 MiB/s.
-    QAbstractAxis* throughputAxis = ThroughputAxis(logarithmic, lowest > 0 ? lowest : 1,
-                                                   highest > 0 ? highest : EmptyAxisMiBPerSecond);
-    UseChartFonts(*throughputAxis);
-    chart->addAxis(throughputAxis, Qt::AlignLeft);
+    const bool logarithmic = options.LogThroughput && lowest > 0;
+    const auto place = [logarithmic](double mib) { return logarithmic ? std::log10(mib) : mib; };
+
+    std::vector<QAbstractSeries*> made;
+    for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
+        auto& rows = bands[pass == TResultList::Write ? 0 : 1];
+        if (rows.empty()) {
+            continue;
+        }
+        std::stable_sort(rows.begin(), rows.end(), [](const auto* a, const auto* b) {
+            return a->ChunkBytes < b->ChunkBytes;
+        });
+        auto* band = new QAreaSeries(new QLineSeries, new QLineSeries);
+        band->upperSeries()->setParent(band);
+        band->lowerSeries()->setParent(band);
+        for (const results::TFleetRow* row : rows) {
+            const double x = ChunkPosition(row->ChunkBytes);
+            band->lowerSeries()->append(x, place(MiBPerSecond(*row->MinKiBPerSecond)));
+            band->upperSeries()->append(x, place(MiBPerSecond(*row->MaxKiBPerSecond)));
+        }
+        band->setName(QStringLiteral("fleet %1, least to most").arg(PassName(pass)));
+        band->setBrush(QColor(0x7f, 0x7f, 0x7f, pass == TResultList::Write ? 70 : 40));
+        band->setPen(Qt::NoPen);
+        chart->addSeries(band);
+        made.push_back(band);
+    }
+    const bool namedInLegend = fleet.Hosts.size() <= MostHostsInLegend;
+    for (std::size_t h = 0; h < fleet.Hosts.size(); ++h) {
+        for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
+            const auto rows = Measured(*fleet.Hosts[h].Run, pass);
+            if (rows.empty()) {
+                continue;
+            }
+            auto* line = new QLineSeries;
+            line->setName(Plain(fleet.Hosts[h].Label) + QStringLiteral(" ") + PassName(pass));
+            QPen pen(RunColour(h), 1.5);
+            pen.setStyle(pass == TResultList::Write ? Qt::SolidLine : Qt::DashLine);
+            line->setPen(pen);
+            QStringList texts;
+            for (const TResultRow* row : rows) {
+                line->append(ChunkPosition(row->ChunkBytes),
+                             place(MiBPerSecond(row->KiBPerSecond())));
+                texts << QString::fromStdString(results::RowSummary(*row));
+            }
+            line->setProperty(RunLabelProperty,
+                              PlainChartText(QString::fromStdString(fleet.Hosts[h].Label)));
+            line->setProperty(RowTextsProperty, texts);
+            chart->addSeries(line);
+            made.push_back(line);
+            for (QLegendMarker* marker : chart->legend()->markers(line)) {
+                marker->setVisible(namedInLegend);
+            }
+        }
+    }
+    QString title =
+        QStringLiteral("<b>Throughput by chunk size across %1 %2</b>")
+            .arg(fleet.Hosts.size())
+            .arg(fleet.Hosts.size() == 1 ? QStringLiteral("host") : QStringLiteral("hosts"));
+    if (!fleet.Hosts.empty()) {
+        title +=
+            QStringLiteral(": ") + Plain(results::RunSettingsText(fleet.Hosts.front().Run->Info));
+    }
+    if (!namedInLegend) {
+        title += QStringLiteral(" (hosts not named beyond %1)").arg(MostHostsInLegend);
+    }
     if (made.empty()) {
-        // The axes are laid out only around a series: an empty one, kept out of the legend.
-        auto* placeholder = new QLineSeries;
-        chart->addSeries(placeholder);
-        made.push_back(placeholder);
-        for (QLegendMarker* marker : chart->legend()->markers(placeholder)) {
-            marker->setVisible(false);
-        }
+        title = QString::fromLatin1(NoRunsText);
     }
-    for (QAbstractSeries* series : made) {
-        series->attachAxis(chunkAxis);
-        series->attachAxis(throughputAxis);
-    }
+    chart->setTitle(title);
+    AddAxes(*chart, chunkLabels, lowest, highest, made, logarithmic);
     return chart;
 }
 

@@ -2,9 +2,11 @@
 // read dashed, one colour per run), the chunk size on a log2 axis, the throughput on a
 // linear or logarithmic one (labelled 1, 2, 5 in every decade), and where a run had repeats
 // a band from its slowest to its fastest repeat. The legend has one entry per run. The window
-// shows it; the command line renders it to a file.
+// shows it; the command line renders it to a file. And the same axes for a fleet of
+// machines.
 #pragma once
 
+#include "results/Fleet.h"
 #include "results/SavedRun.h"
 
 #include <QColor>
@@ -31,6 +33,11 @@ struct TChartOptions {
 // throughput) are left out, never drawn as zero.
 QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
                             const TChartOptions& options);
+
+// A new chart of a fleet (the caller owns it): one series per host and pass, in one colour
+// per host, over the fleet's band from the least to the most throughput across the hosts.
+QChart* MakeFleetChart(const results::TFleet& fleet, const TChartOptions& options);
+
 
 // The colour of the run at `index`, the same in the chart and in any list of the runs.
 QColor RunColour(std::size_t index);

@@ -11,6 +11,7 @@
 #include "cli/Output.h"
 #include "platform/StopSignals.h"
 #include "results/Compare.h"
+#include "results/Fleet.h"
 #include "results/RunRecord.h"
 #include "results/SafeWrite.h"
 
@@ -22,6 +23,10 @@ namespace orvane::cli {
 using results::SameFile;
 
 namespace {
+
+const char* const NoChartHelperText =
+    "orvane-cli: --chart needs the orvane package (the window and its charts), which is not "
+    "installed here; everything else works without it.\n";
 
 class TCurrentDirectoryKeeper {
 public:
@@ -85,9 +90,15 @@ bool OutputsAreTheirOwn(const TCliOptions& options, std::ostream& err) {
     return true;
 }
 
-// `report FILE...`: the saved runs side by side.
+// `report FILE...`: the saved runs side by side, or with `--by host` as a fleet.
 int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream& err) {
     if (!OutputsAreTheirOwn(options, err)) {
+        return ExitUsage;
+    }
+    // Asked before anything is read or written: without the helper there is no chart.
+    const std::string chartHelper = options.Chart.empty() ? "" : charts::FindChartHelper();
+    if (!options.Chart.empty() && chartHelper.empty()) {
+        err << NoChartHelperText;
         return ExitUsage;
     }
     for (const auto& [path, what] :
@@ -109,15 +120,38 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
         err << "orvane-cli: " << EscapeControls(error.what()) << "\n";
         return ExitError;
     }
-    const int code =
-        Deliver(results::ComparisonText(runs, options.Format, options.ThresholdPercent), options,
-                out, err, ExitOk);
+    std::string text;
+    if (options.ByHost) {
+        try {
+            const results::TFleet fleet =
+                results::MakeFleet(runs, options.Force, options.ThresholdPercent);
+            // CSV has no place for them, and a note is never dropped silently.
+            if (options.Format == TFormat::Csv) {
+                for (const std::string& note : fleet.Notes) {
+                    err << "orvane-cli: note: " << EscapeControls(note) << "\n";
+                }
+            }
+            text = results::FleetText(fleet, options.Format);
+        } catch (const results::EFleetMismatch& mismatch) {
+            err << "orvane-cli: " << EscapeControls(mismatch.what()) << "\n";
+            return ExitError;
+        }
+    } else {
+        text = results::ComparisonText(runs, options.Format, options.ThresholdPercent);
+    }
+    const int code = Deliver(text, options, out, err, ExitOk);
     if (options.Chart.empty()) {
         return code;
     }
-    const std::string chart =
-        charts::RenderRunsChart(runs, *charts::ChartFormatOf(options.Chart), options.LogScale);
-    if (const std::string problem = cli::Deliver(chart, options.Chart, out, "the chart");
+    const charts::TChartDrawing chart =
+        charts::DrawChart(chartHelper, {options.ReportFiles, *charts::ChartFormatOf(options.Chart),
+                                        options.LogScale, options.ByHost, options.Force});
+    if (!chart.Problem.empty()) {
+        err << "orvane-cli: the chart could not be drawn: " << EscapeControls(chart.Problem)
+            << "\n";
+        return ExitError;
+    }
+    if (const std::string problem = cli::Deliver(chart.Bytes, options.Chart, out, "the chart");
         !problem.empty()) {
         err << "orvane-cli: " << problem << "\n";
         return ExitError;
@@ -129,7 +163,8 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            bool progress, const TRunHooks& hooks) {
-    const TParseResult parsed = ParseOptions(arguments);
+    const TParseResult parsed =
+        ParseOptions(arguments, hooks.Now ? hooks.Now() : std::chrono::system_clock::now());
     if (!parsed.Options) {
         (parsed.ExitCode == ExitOk ? out : err) << parsed.Message;
         return parsed.ExitCode;

@@ -10,6 +10,7 @@
 #include "results/Columns.h"
 
 #include <algorithm>
+#include <chrono>
 #include <ostream>
 #include <sys/resource.h>
 
@@ -18,6 +19,8 @@ namespace orvane::cli {
 using results::FormatBytes;
 
 namespace {
+
+constexpr int StartWaitStep = 1000; // ms
 
 // Why a write may fail with "file too large": the process's own file-size limit.
 std::string FileSizeLimitNote(std::uint64_t fileBytes) {
@@ -139,6 +142,39 @@ void TCliHost::Pause(unsigned milliseconds) {
         return;
     }
     Sleep(milliseconds);
+}
+
+void TCliHost::BeforeFirstPass() {
+    if (!FOptions.StartAt) {
+        return;
+    }
+    using namespace std::chrono;
+    const auto now = [this] { return FHooks.Now ? FHooks.Now() : system_clock::now(); };
+    const TWallTime start = *FOptions.StartAt;
+    const std::string given = EscapeControls(FOptions.StartAtText);
+    if (const auto late = now() - start; late > TWallTime::duration::zero()) {
+        FErr << "orvane-cli: warning: --start-at " << given << " was "
+             << duration_cast<seconds>(late).count() << " s ago; the run starts at once.\n";
+        return;
+    }
+    if (FProgress) {
+        FErr << "orvane-cli: waiting until " << given << " for the first pass\n";
+    }
+    // Waits of at most a second, each against the wall clock again, so that a clock set
+    // meanwhile (NTP, a resume) moves the start with it.
+    for (auto left = start - now(); left > TWallTime::duration::zero(); left = start - now()) {
+        ProcessMessages();
+        if (FStopRequested) {
+            return;
+        }
+        const milliseconds step = std::min(ceil<milliseconds>(left), milliseconds(StartWaitStep));
+        if (FHooks.Wait) {
+            FHooks.Wait(step);
+        } else {
+            platform::WaitForStopSignal(static_cast<int>(step.count()));
+        }
+    }
+    ProcessMessages();
 }
 
 void TCliHost::SetGaugeRange(std::int32_t maximum) {

@@ -1,7 +1,7 @@
 // The run's host on a terminal: settings from the options, the test file from --dir or
 // --file, progress on stderr when it is a terminal, errors as text in the command line's
-// own terms, rows kept for the report, and the stop signals taken in as Stop at the run's
-// message points.
+// own terms, rows kept for the report, the stop signals taken in as Stop at the run's
+// message points, and the wait for --start-at.
 #pragma once
 
 #include "bench/RunHost.h"
@@ -49,6 +49,8 @@ public:
     void AddResultRow(TResultList list, const TResultRow& row) override;
     void CeilingMeasured(const TCeiling& ceiling) override { FRecord.SetCeiling(ceiling); }
     void CeilingRefused(const std::string& reason) override { FRecord.SetCeilingNote(reason); }
+    // Waits for --start-at, if given; a time past starts at once with a warning.
+    void BeforeFirstPass() override;
 
     int StopSignal() const { return FStopSignal; }
 

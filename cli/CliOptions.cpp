@@ -38,6 +38,8 @@ const std::string RepeatValues = "N from 1 to " + std::to_string(MostRepeats) + 
 const std::string MaxRepeatsValues = "N from 3 to " + std::to_string(MostRepeats);
 const std::string TargetValues = "a percentage above 0 and at most 100, such as 5 or 2.5";
 const char* const SteadyOnlyText = "applies only with --repeat auto";
+const char* const ForceOnlyText = "applies only with --by host";
+const std::string AheadText = std::to_string(MostStartAhead.count() / 24) + " days";
 
 // The whole text as a whole number within the bounds.
 std::optional<int> Count(const std::string& text, int low, int high) {
@@ -73,7 +75,7 @@ template <typename TParse> auto Valid(TParse parse, const std::string& valid) {
 
 } // namespace
 
-TParseResult ParseOptions(const std::vector<std::string>& arguments) {
+TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime now) {
     CLI::App app{
         "Measures how fast a disk writes and reads one large temporary file through the File, mmio "
         "or Win32 layer, for every buffer size from 1K to 1M.",
@@ -146,6 +148,19 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 return problem.empty() ? problem : problem + ", not " + label;
             },
             "");
+    auto* startAt =
+        app.add_option("--start-at", options.StartAtText,
+                       "prepare, then wait until TIME before the first pass, so that many "
+                       "machines measure at one moment: ISO 8601 with an offset or Z, or Unix "
+                       "seconds")
+            ->type_name("TIME")
+            ->check(
+                [](const std::string& text) {
+                    return ParseStartAt(text)
+                               ? std::string()
+                               : std::string("expected ") + StartAtForms + ", not " + text;
+                },
+                "");
     app.add_flag("--no-history", options.NoHistory,
                  "don't keep this run in the history (~/.local/share/orvane/runs)");
     app.add_option(
@@ -171,6 +186,13 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                        "write the comparison to this file instead of standard output");
     report->add_flag("--log-scale", options.LogScale,
                      "draw the chart's throughput on a logarithmic axis");
+    std::string by;
+    report->add_option("--by", by, "compare the runs as a fleet: one column per host")
+        ->type_name("host")
+        ->check(CLI::IsMember({"host"}));
+    auto* force = report->add_flag(
+        "--force", options.Force,
+        "with --by host: compare runs measured with other settings (config_hash) all the same");
     std::string thresholdText;
     report
         ->add_option("--threshold", thresholdText,
@@ -188,6 +210,17 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         }
         if (app.count("--clean") > 0 && options.Clean.empty()) {
             throw CLI::ValidationError("--clean", "an empty directory name names no directory");
+        }
+        if (startAt->count() > 0) {
+            options.StartAt = ParseStartAt(options.StartAtText);
+            if (*options.StartAt - now > MostStartAhead) {
+                throw CLI::ValidationError("--start-at", options.StartAtText + " is more than " +
+                                                             AheadText + " ahead; expected " +
+                                                             StartAtForms + " within " + AheadText);
+            }
+        }
+        if (force->count() > 0 && by.empty()) {
+            throw CLI::ValidationError("--force", ForceOnlyText);
         }
         for (const CLI::Option* steadyOnly : {maxRepeats, target}) {
             if (steadyOnly->count() > 0 && repeat != AutoRepeat) {
@@ -218,10 +251,11 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 "[--file-size 1M..1G] [--block-size 1..256] [--write-buffered] [--read-buffered] "
                 "[--durable] [--cold] [--ceiling] [--repeat N|auto [--max-repeats N] [--target P]] "
                 "[--dir DIR | --file PATH] "
-                "[--format table|csv|json] [--output FILE] [--host-label NAME] [--no-history] | "
+                "[--format table|csv|json] [--output FILE] [--host-label NAME] [--start-at TIME] "
+                "[--no-history] | "
                 "--clean DIR | "
-                "report FILE... [--format table|csv|json] [--output FILE] [--chart "
-                "FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};
+                "report FILE... [--by host [--force]] [--format table|csv|json] [--output FILE] "
+                "[--chart FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};
     }
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};
@@ -229,6 +263,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         std::find(methodNames.begin(), methodNames.end(), method) - methodNames.begin());
     options.Format = formats.at(format);
     options.Report = report->parsed();
+    options.ByHost = by == "host";
     if (repeat == AutoRepeat) {
         options.Mode.UntilSteady = true;
         options.Mode.MaxRepeats = maxRepeatsText.empty() ? options.Mode.MaxRepeats

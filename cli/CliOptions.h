@@ -4,6 +4,7 @@
 #include "bench/AccessMethod.h"
 #include "bench/RunHost.h"
 #include "bench/Scales.h"
+#include "cli/StartAt.h"
 #include "results/Report.h"
 
 #include <optional>
@@ -29,12 +30,17 @@ struct TCliOptions {
     // `report FILE...`: compare saved runs instead of a run.
     bool Report = false;
     std::vector<std::string> ReportFiles;
+    bool ByHost = false;   // --by host: the runs as a fleet, one column per host
+    bool Force = false;    // --force: a fleet of runs measured with unlike settings all the same
     std::string Chart;     // also draw the chart into this file (.svg or .png)
     bool LogScale = false; // the chart's throughput axis logarithmic
     // A difference of medians up to this share is noise in the report's verdicts.
     double ThresholdPercent = 5;
     TMeasuringMode Mode;
     std::string HostLabel; // --host-label: the machine's name in reports of many machines
+    // --start-at: the first pass waits until then, so that a fleet measures at one moment.
+    std::optional<TWallTime> StartAt;
+    std::string StartAtText; // as given, for messages
 };
 
 struct TParseResult {
@@ -43,6 +49,8 @@ struct TParseResult {
     std::string Message; // help, version or the usage error
 };
 
-TParseResult ParseOptions(const std::vector<std::string>& arguments);
+// `now` is what --start-at is checked against.
+TParseResult ParseOptions(const std::vector<std::string>& arguments,
+                          TWallTime now = std::chrono::system_clock::now());
 
 } // namespace orvane::cli

@@ -1,6 +1,8 @@
 # `make uninstall`: removes every file the last `make install` wrote, as listed in the build's
-# install_manifest.txt, below $DESTDIR when set, and then the documentation folder if empty.
-# Usage: cmake -DMANIFEST=<build>/install_manifest.txt -DDOCDIR=<prefix>/share/doc/orvane
+# install_manifest.txt, below $DESTDIR when set, and then the program's own folders where they
+# are left empty (the documentation folders, the chart helper's).
+# Usage: cmake -DMANIFEST=<build>/install_manifest.txt
+#        -DFOLDERS="<prefix>/share/doc/orvane;<prefix>/share/doc/orvane-cli;<prefix>/libexec/orvane"
 #        -P Uninstall.cmake
 
 if(NOT EXISTS "${MANIFEST}")
@@ -14,10 +16,12 @@ foreach(file IN LISTS installed)
         file(REMOVE "${path}")
     endif()
 endforeach()
-set(docdir "$ENV{DESTDIR}${DOCDIR}")
-if(IS_DIRECTORY "${docdir}")
-    file(GLOB left "${docdir}/*")
-    if(NOT left)
-        file(REMOVE_RECURSE "${docdir}")
+foreach(folder IN LISTS FOLDERS)
+    set(path "$ENV{DESTDIR}${folder}")
+    if(IS_DIRECTORY "${path}" AND NOT IS_SYMLINK "${path}")
+        file(GLOB left "${path}/*")
+        if(NOT left)
+            file(REMOVE_RECURSE "${path}")
+        endif()
     endif()
-endif()
+endforeach()

@@ -11,6 +11,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <initializer_list>
+#include <poll.h>
+#include <spawn.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/statfs.h>
@@ -74,7 +76,12 @@ namespace orvane::platform {
     X(Link, link, int, const char*, const char*)                                                   \
     X(Mkdir, mkdir, int, const char*, mode_t)                                                      \
     X(Readlink, readlink, ssize_t, const char*, char*, size_t)                                     \
-    X(Access, access, int, const char*, int)
+    X(Access, access, int, const char*, int)                                                       \
+    X(Poll, poll, int, struct pollfd*, nfds_t, int)                                                \
+    X(Pipe2, pipe2, int, int*, int)                                                                \
+    X(PosixSpawn, posix_spawn, int, pid_t*, const char*, const posix_spawn_file_actions_t*,        \
+      const posix_spawnattr_t*, char* const*, char* const*)                                        \
+    X(Waitpid, waitpid, pid_t, pid_t, int*, int)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {

@@ -20,6 +20,10 @@ int StopSignalReceived();
 int StopSignalWakeupFd();
 void ConsumeStopWakeups();
 
+// Sleeps for up to `milliseconds`, or less where a stop signal has arrived since the install
+// or arrives meanwhile (then at once, leaving the wake-up for StopSignalReceived to tell).
+void WaitForStopSignal(int milliseconds);
+
 } // namespace orvane::platform
 
 #endif

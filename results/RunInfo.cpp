@@ -87,10 +87,15 @@ TRunInfo DescribeRun(const TRunSettings& settings, const platform::THostFacts& h
 }
 
 std::string ConfigHash(const TRunInfo& info) {
-    const std::string settings = info.Method + "|" + (info.WriteBuffered ? "wb" : "") + "|" +
-                                 (info.ReadBuffered ? "rb" : "") + "|" + info.FileSize + "|" +
-                                 info.BlockSize + "|" + (info.Mode.Durable ? "durable" : "") + "|" +
-                                 (info.Mode.Cold ? "cold" : "");
+    // The boxes count only for a method that has a buffer to apply them to.
+    const auto methods = Methods();
+    const bool buffered = std::any_of(methods.begin(), methods.end(), [&](const auto* method) {
+        return method->Buffered && info.Method == method->CliName;
+    });
+    const std::string settings =
+        info.Method + "|" + (buffered && info.WriteBuffered ? "wb" : "") + "|" +
+        (buffered && info.ReadBuffered ? "rb" : "") + "|" + info.FileSize + "|" + info.BlockSize +
+        "|" + (info.Mode.Durable ? "durable" : "") + "|" + (info.Mode.Cold ? "cold" : "");
     std::uint64_t hash = 14695981039346656037ull; // FNV-1a, 64 bits
     for (const char c : settings) {
         hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;

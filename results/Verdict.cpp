@@ -33,17 +33,7 @@ std::string PassSentence(const TPassSummary& pass) {
     if (pass.Rows == 0) {
         return text + ": no rows to compare";
     }
-    std::vector<std::string> parts;
-    for (const TVerdict verdict :
-         {TVerdict::Faster, TVerdict::Slower, TVerdict::NoChange, TVerdict::NoVerdict}) {
-        if (pass.Count(verdict) > 0) {
-            parts.push_back(VerdictText(verdict) + " in " + std::to_string(pass.Count(verdict)));
-        }
-    }
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        text += (i == 0 ? " " : i + 1 == parts.size() ? " and " : ", ") + parts[i];
-    }
-    text += " of " + std::to_string(pass.Rows) + (pass.Rows == 1 ? " row" : " rows");
+    text += " " + VerdictCountsText(pass);
     if (pass.MedianChange) {
         text += " (median " + SignedPercent(*pass.MedianChange) + ")";
     }
@@ -113,6 +103,21 @@ std::string RuleText(TVerdictRule rule, double thresholdPercent) {
         break;
     }
     return "beyond the " + Percent(thresholdPercent) + " threshold, intervals apart";
+}
+
+std::string VerdictCountsText(const TPassSummary& pass) {
+    std::vector<std::string> parts;
+    for (const TVerdict verdict :
+         {TVerdict::Faster, TVerdict::Slower, TVerdict::NoChange, TVerdict::NoVerdict}) {
+        if (pass.Count(verdict) > 0) {
+            parts.push_back(VerdictText(verdict) + " in " + std::to_string(pass.Count(verdict)));
+        }
+    }
+    std::string text;
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        text += (i == 0 ? "" : i + 1 == parts.size() ? " and " : ", ") + parts[i];
+    }
+    return text + " of " + std::to_string(pass.Rows) + (pass.Rows == 1 ? " row" : " rows");
 }
 
 TPassSummary SummarizePass(TResultList pass, std::span<const TRowVerdict> verdicts) {

@@ -69,6 +69,9 @@ TPassSummary SummarizePass(TResultList pass, std::span<const TRowVerdict> verdic
 TRunSummary SummarizeRun(int run, int first, std::span<const TRowVerdict> write,
                          std::span<const TRowVerdict> read);
 
+// "faster in 7 and no change in 4 of 11 rows".
+std::string VerdictCountsText(const TPassSummary& pass);
+
 // "run 2 vs run 1: write faster in 7 and no change in 4 of 11 rows (median +18 %); read no
 // change in 11 of 11 rows (median 0 %)".
 std::string SummarySentence(const TRunSummary& summary);

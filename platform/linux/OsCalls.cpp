@@ -12,12 +12,14 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
+#include <spawn.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <sys/xattr.h>
 #include <type_traits>
 #include <unistd.h>
@@ -71,6 +73,16 @@ int posix_fadvise(int fd, off_t offset, off_t length, int advice) {
 int getrusage(int who, struct rusage* usage) {
     return ::getrusage(static_cast<__rusage_who_t>(who), usage);
 }
+// Like the other calls, -1 with errno, rather than the error number as the result.
+int posix_spawn(pid_t* child, const char* path, const posix_spawn_file_actions_t* actions,
+                const posix_spawnattr_t* attributes, char* const* argv, char* const* envp) {
+    const int err = ::posix_spawn(child, path, actions, attributes, argv, envp);
+    if (err != 0) {
+        errno = err;
+        return -1;
+    }
+    return 0;
+}
 int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned flags) {
     return ::renameat2(fromDir, from, toDir, to, flags);
 }
@@ -100,6 +112,8 @@ using ::munlock;
 using ::munmap;
 using ::nanosleep;
 using ::opendir;
+using ::pipe2;
+using ::poll;
 using ::pread;
 using ::pwrite;
 using ::read;
@@ -111,6 +125,7 @@ using ::stat;
 using ::statvfs;
 using ::statx;
 using ::unlink;
+using ::waitpid;
 using ::write;
 
 } // namespace real
@@ -308,6 +323,21 @@ template <> struct TFaulty<TOsCall::Close, int, int> {
         if (err != 0) {
             errno = err;
             return -1;
+        }
+        return result;
+    }
+};
+
+template <> struct TFaulty<TOsCall::Pipe2, int, int*, int> {
+    static int Call(int* ends, int flags) {
+        const int err = Strike(TOsCall::Pipe2, nullptr);
+        if (err != 0) {
+            errno = err;
+            return -1;
+        }
+        const int result = realCalls.pipe2(ends, flags);
+        if (result == 0) {
+            Track(&TInjectorState::descriptors, 2);
         }
         return result;
     }

@@ -1,8 +1,11 @@
 // The stop-signal handler: it only records, writes a wake-up byte and, for a second
-// signal, removes the armed file and ends the process; all of it async-signal-safe.
+// signal, removes the armed file and ends the process; all of it async-signal-safe. And a
+// wait that a stop signal cuts short.
 #include "platform/StopSignals.h"
 
+#include "platform/OsCalls.h"
 #include "platform/TestFileGuard.h"
+#include "platform/Win32.h"
 
 #include <csignal>
 #include <fcntl.h>
@@ -83,6 +86,19 @@ int StopSignalReceived() {
 
 int StopSignalWakeupFd() {
     return wakeup[0];
+}
+
+void WaitForStopSignal(int milliseconds) {
+    if (received != 0) {
+        return;
+    }
+    if (wakeup[0] < 0) {
+        Sleep(static_cast<DWORD>(milliseconds)); // no pipe: the signal is seen after the sleep
+        return;
+    }
+    pollfd ready{wakeup[0], POLLIN, 0};
+    // An interrupting signal ends the wait early too; the caller asks whether it was a stop.
+    OsCalls().poll(&ready, 1, milliseconds);
 }
 
 void ConsumeStopWakeups() {

@@ -1,15 +1,22 @@
 // `orvane-cli report`: saved runs of either front end read back (this layout and the one
-// before it) and compared with the first run, ratios and notes on unlike runs, and a
-// foreign or damaged file named with its field.
+// before it) and compared with the first run, ratios and notes on unlike runs, a foreign or
+// damaged file named with its field, and the chart drawn by the helper program (or refused
+// without it).
 #include "results/Report.h"
+#include "charts/ChartExport.h"
 #include "cli/CliApp.h"
+#include "platform/OsCalls.h"
 #include "results/Compare.h"
 #include "results/RowFigures.h"
+#include "tests/support/FleetRuns.h"
 #include "tests/support/PlatformTestSupport.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <sstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace orvane::cli {
@@ -122,7 +129,41 @@ TEST(Report, AForeignOrDamagedFileIsNamedWithItsField) {
     EXPECT_EQ(Report({}).code, 2); // at least one file
 }
 
+// The chart helper of the window's package, as its build made it; none where it is not built.
+const char* ChartHelper() {
+#ifdef ORVANE_CHART_HELPER_PATH
+    return ORVANE_CHART_HELPER_PATH;
+#else
+    return nullptr;
+#endif
+}
+
+// While one lives, orvane-cli finds the chart helper it names.
+class THelperNamed {
+public:
+    explicit THelperNamed(const char* path) {
+        if (const char* before = std::getenv(charts::ChartHelperVariable)) {
+            FBefore = before;
+        }
+        ::setenv(charts::ChartHelperVariable, path, 1);
+    }
+    ~THelperNamed() {
+        if (FBefore) {
+            ::setenv(charts::ChartHelperVariable, FBefore->c_str(), 1);
+        } else {
+            ::unsetenv(charts::ChartHelperVariable);
+        }
+    }
+
+private:
+    std::optional<std::string> FBefore;
+};
+
 TEST(Report, TheChartOfTheRunsIsWrittenAsSvgOrPng) {
+    if (ChartHelper() == nullptr) {
+        GTEST_SKIP() << "the chart helper is built with the window (ORVANE_BUILD_APP)";
+    }
+    const THelperNamed helper(ChartHelper());
     TTempDir dir;
     WriteWholeFile(dir.Path("a.json"), SavedRun("orvane-cli", "1M", 1000, 4000));
     WriteWholeFile(dir.Path("b.json"), SavedRun("orvane", "1M", 2000, 1000, ""));
@@ -186,6 +227,105 @@ TEST(Report, TheChartOfTheRunsIsWrittenAsSvgOrPng) {
         << nowhere.err;
     EXPECT_TRUE(nowhere.out.empty());
     EXPECT_EQ(testing::ReadWholeFile(a), before);
+}
+
+TEST(Report, AFleetsChartHasASeriesPerHostAndTheFleetsBand) {
+    if (ChartHelper() == nullptr) {
+        GTEST_SKIP() << "the chart helper is built with the window (ORVANE_BUILD_APP)";
+    }
+    const THelperNamed helper(ChartHelper());
+    TTempDir dir;
+    std::vector<std::string> arguments = {
+        testing::SaveHostRun(dir, "a.json", {"db-1", 100, 200}),
+        testing::SaveHostRun(dir, "b.json", {"db-2", 110, 195}),
+        testing::SaveHostRun(dir, "c.json", {"db-3", 62, 200, "file"}),
+        "--by",
+        "host",
+        "--force",
+        "--chart",
+        dir.Path("fleet.svg")};
+    const TResult svg = Report(arguments);
+    ASSERT_EQ(svg.code, 0) << svg.err;
+    const std::string drawing = testing::ReadWholeFile(dir.Path("fleet.svg"));
+    for (const char* label : {"across 3 hosts", "db-1 write", "db-3 read", "fleet write, least",
+                              "fleet read, least", "1M"}) {
+        EXPECT_NE(drawing.find(label), std::string::npos) << label;
+    }
+    // The helper is handed --force too: without it, it refuses the unlike runs as well.
+    arguments.erase(arguments.begin() + 5);
+    EXPECT_EQ(Report(arguments).code, 1);
+}
+
+TEST(Report, WithoutTheChartHelperAChartIsRefusedInOneLineAndNothingElse) {
+    const THelperNamed helper("/nonexistent/orvane-chart");
+    TTempDir dir;
+    WriteWholeFile(dir.Path("a.json"), SavedRun("orvane-cli", "1M", 1000, 4000));
+    const TResult refused =
+        Report({dir.Path("a.json"), "--chart", dir.Path("a.svg"), "--output", dir.Path("cmp.txt")});
+    EXPECT_EQ(refused.code, 2);
+    EXPECT_EQ(refused.err, "orvane-cli: --chart needs the orvane package (the window and its "
+                           "charts), which is not installed here; everything else works without "
+                           "it.\n");
+    EXPECT_FALSE(testing::Exists(dir.Path("cmp.txt")));
+    EXPECT_EQ(Report({dir.Path("a.json")}).code, 0);
+}
+
+TEST(Report, AChartHelperThatCantBeStartedIsAnErrorThatLeavesNothingOpen) {
+    if (ChartHelper() == nullptr) {
+        GTEST_SKIP() << "the chart helper is built with the window (ORVANE_BUILD_APP)";
+    }
+    const THelperNamed helper(ChartHelper());
+    TTempDir dir;
+    WriteWholeFile(dir.Path("a.json"), SavedRun("orvane-cli", "1M", 1000, 4000));
+    using platform::TOsCall;
+    for (const auto& [call, nth] : {std::pair{TOsCall::Pipe2, 1u}, std::pair{TOsCall::Pipe2, 2u},
+                                    std::pair{TOsCall::PosixSpawn, 1u}}) {
+        SCOPED_TRACE(platform::OsCallName(call) + std::to_string(nth));
+        platform::TFaultInjector faults;
+        faults.FailNth(call, nth, EAGAIN);
+        const TResult result = Report({dir.Path("a.json"), "--chart", dir.Path("a.svg")});
+        EXPECT_EQ(result.code, 1);
+        EXPECT_NE(result.err.find("orvane-cli: the chart could not be drawn: the chart helper " +
+                                  std::string(ChartHelper()) +
+                                  " could not be started: Resource temporarily unavailable\n"),
+                  std::string::npos)
+            << result.err;
+        EXPECT_FALSE(testing::Exists(dir.Path("a.svg")));
+        EXPECT_EQ(faults.OpenDescriptors(), 0);
+    }
+}
+
+TEST(Report, AChartWhoseThreadsCantStartFailsWithAMessageInsteadOfWaitingForever) {
+    if (ChartHelper() == nullptr || ::geteuid() != 0) {
+        GTEST_SKIP() << "needs the chart helper, and root to become a user with a process limit";
+    }
+    const THelperNamed helper(ChartHelper());
+    TTempDir dir;
+    const std::string a = dir.Path("a.json");
+    WriteWholeFile(a, SavedRun("orvane-cli", "1M", 1000, 4000));
+    ASSERT_EQ(::chmod(dir.Dir().c_str(), 0777), 0); // the chart's folder, for the child
+    std::fflush(nullptr);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(120); // a hang ends the child, and the test fails
+        // A user of its own, so that no one else's processes count against the limit of two:
+        // orvane-cli and the helper, which then can't start a thread.
+        const auto user = static_cast<uid_t>(61000 + ::getpid() % 1000);
+        const rlimit two{2, 2};
+        if (::setgroups(0, nullptr) != 0 || ::setgid(user) != 0 || ::setuid(user) != 0 ||
+            ::setrlimit(RLIMIT_NPROC, &two) != 0) {
+            ::_exit(10);
+        }
+        const TResult png = Report({a, "--chart", dir.Path("a.png")});
+        const bool said = png.err.rfind("orvane-cli: the chart could not be drawn: orvane-chart: "
+                                        "the chart is drawn with threads, and this process can't "
+                                        "start one",
+                                        0) == 0;
+        ::_exit(png.code == 1 && said && !testing::Exists(dir.Path("a.png")) ? 0 : 11);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
 }
 
 TEST(Report, RowsReadBackAsTheRunMadeThemWithTheirRepeats) {

@@ -1,6 +1,7 @@
 // The stop signals, each in a child process of its own: the first of INT, TERM, HUP and
 // QUIT is only recorded; the next ends the process with 128 + signal after removing the
-// armed test file; a write past the file-size limit fails instead of killing the process.
+// armed test file; a wait ends when one arrives; a write past the file-size limit fails
+// instead of killing the process.
 #include "platform/StopSignals.h"
 #include "platform/TestFileGuard.h"
 #include "platform/Win32.h"
@@ -91,6 +92,20 @@ TEST(StopSignals, ASecondSignalSparesAFileThatIsNoLongerTheRunsOwn) {
     });
     EXPECT_EQ(status, 128 + SIGINT);
     EXPECT_EQ(testing::ReadWholeFile(name), "keep");
+}
+
+TEST(StopSignals, AWaitEndsWhenAStopSignalArrivesBeforeOrDuringIt) {
+    const int status = ChildStatus([] {
+        InstallStopSignals();
+        const pid_t waiting = ::getpid();
+        if (::fork() == 0) {
+            ::kill(waiting, SIGTERM); // whenever it lands, before the wait or in it
+            ::_exit(0);
+        }
+        WaitForStopSignal(60000); // the child's alarm ends a wait that misses the signal
+        return StopSignalReceived() == SIGTERM ? 0 : 1;
+    });
+    EXPECT_EQ(status, 0);
 }
 
 TEST(StopSignals, AWritePastTheFileSizeLimitFailsInsteadOfKillingTheProcess) {
