@@ -9,13 +9,17 @@
 #include "cli/CliHost.h"
 #include "cli/Leftovers.h"
 #include "cli/Output.h"
+#include "platform/OsCalls.h"
 #include "platform/StopSignals.h"
 #include "results/Compare.h"
 #include "results/Fleet.h"
 #include "results/RunRecord.h"
 #include "results/SafeWrite.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace orvane::cli {
@@ -192,6 +196,17 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     const TCurrentDirectoryKeeper keeper;
     const std::string directory =
         DirectoryOf(FullPathName(options.File.empty() ? options.Dir + "/x" : options.File));
+    // Said before anything else happens (a --start-at would wait first): a test directory
+    // that isn't one.
+    struct stat info {};
+    const int unusable = platform::OsCalls().stat(directory.c_str(), &info) != 0 ? errno
+                         : S_ISDIR(info.st_mode)                                 ? 0
+                                                                                 : ENOTDIR;
+    if (unusable != 0) {
+        err << "orvane-cli: the test file can't go into " << EscapeControls(directory) << ": "
+            << std::strerror(unusable) << "\n";
+        return ExitError;
+    }
     const results::TRunSettings settings{
         options.Method,        options.FileSizePosition, options.BlockSizePosition,
         options.WriteBuffered, options.ReadBuffered,     options.Mode,

@@ -33,6 +33,9 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE ${ORVANE_HOMEPAGE})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME orvane-cli)
+# Up to 0.1.0 the command line came in the package orvane: it takes its files over.
+set(CPACK_DEBIAN_CLI_PACKAGE_REPLACES "orvane (<< 0.2.0)")
+set(CPACK_DEBIAN_CLI_PACKAGE_BREAKS "orvane (<< 0.2.0)")
 set(CPACK_DEBIAN_APP_PACKAGE_NAME orvane)
 set(CPACK_DEBIAN_APP_PACKAGE_SECTION x11)
 # dpkg-shlibdeps adds the libraries' packages to this.

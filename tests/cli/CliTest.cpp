@@ -83,6 +83,11 @@ TEST(Cli, OptionsAndTheirExitCodes) {
         {{"--file-size", "\x1b]0;x\a"}, 2, "--file-size: \\x1b]0;x\\x07 not in"},
         {{"--repeat", "\x1b[2J"}, 2, "not \\x1b[2J\n"},
         {{"--method", "file", "\x1b[2J"}, 2, "not expected: \\x1b[2J\n"},
+        // A test directory that isn't one is said at once, before any waiting or writing.
+        {{"--dir", "/nonexistent/dir"},
+         1,
+         "can't go into /nonexistent/dir: No such file or directory"},
+        {{"--dir", "/etc/hostname"}, 1, "can't go into /etc/hostname: Not a directory"},
     };
     for (const Case& c : cases) {
         const TResult result = RunCliCapturing(c.arguments);
