@@ -174,10 +174,14 @@ std::string RunLabel(const TRunInfo& info) {
     label += info.BlockSize;
     label += ", file ";
     label += info.FileSize;
-    if (info.Mode.Durable) {
+    // A mode whose promise was not kept is named once, by what its summary says of it.
+    const auto summarised = [&](const char* mode) {
+        return info.ModeSummary.find(mode) != std::string::npos;
+    };
+    if (info.Mode.Durable && !summarised("durable")) {
         label += ", durable";
     }
-    if (info.Mode.Cold) {
+    if (info.Mode.Cold && !summarised("cold")) {
         label += ", cold";
     }
     if (info.Mode.UntilSteady) {
