@@ -38,7 +38,6 @@ QChart* MakeThroughputChart(const std::vector<results::TSavedRun>& runs,
 // per host, over the fleet's band from the least to the most throughput across the hosts.
 QChart* MakeFleetChart(const results::TFleet& fleet, const TChartOptions& options);
 
-
 // The colour of the run at `index`, the same in the chart and in any list of the runs.
 QColor RunColour(std::size_t index);
 
