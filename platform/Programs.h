@@ -18,7 +18,7 @@ struct TProgramRun {
     bool OutputCut = false; // it wrote more than the limit; the rest was read and dropped
 };
 
-inline constexpr std::size_t ProgramErrorBytes = 64 * 1024;
+inline constexpr std::size_t ProgramErrorBytes = std::size_t{64} * 1024;
 
 // Runs `path` with `arguments` (the program's name first) and this process's environment,
 // standard input from /dev/null, until it ends.
