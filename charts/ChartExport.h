@@ -20,4 +20,8 @@ std::optional<TChartFormat> ChartFormatOf(const std::string& fileName);
 std::string RenderRunsChart(const std::vector<results::TSavedRun>& runs, TChartFormat format,
                             bool logThroughput);
 
+// The matrix's heatmaps (one per pass and configuration) and winner maps as the file's bytes,
+// drawn the same way.
+std::string RenderMatrixChart(const results::TSavedMatrix& matrix, TChartFormat format);
+
 } // namespace orvane::charts

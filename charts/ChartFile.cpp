@@ -90,26 +90,28 @@ QByteArray RenderChart(QChart& chart, TChartFormat format, QSize size) {
     return bytes;
 }
 
-std::string RenderRunsChart(const std::vector<results::TSavedRun>& runs, TChartFormat format,
-                            bool logThroughput) {
-    // Qt started for this call alone, without a display, and ended again after it.
-    struct TOffscreenQt {
-        std::unique_ptr<QApplication> App;
-        ~TOffscreenQt() {
-            if (App) {
-                App.reset();
-                qInstallMessageHandler(nullptr);
-            }
-        }
-    } qt;
+TOffscreenQt::TOffscreenQt() {
     if (QCoreApplication::instance() == nullptr) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
         qInstallMessageHandler(Quiet);
         static int argc = 1;
         static char name[] = "orvane-cli";
         static char* argv[] = {name, nullptr};
-        qt.App = std::make_unique<QApplication>(argc, argv);
+        FApp = std::make_unique<QApplication>(argc, argv);
     }
+}
+
+TOffscreenQt::~TOffscreenQt() {
+    if (FApp) {
+        FApp.reset();
+        qInstallMessageHandler(nullptr);
+    }
+}
+
+std::string RenderRunsChart(const std::vector<results::TSavedRun>& runs, TChartFormat format,
+                            bool logThroughput) {
+    // Qt started for this call alone, without a display, and ended again after it.
+    const TOffscreenQt qt;
     TChartOptions options;
     options.LogThroughput = logThroughput;
     const std::unique_ptr<QChart> chart(MakeThroughputChart(runs, options));

@@ -7,7 +7,9 @@
 #include "bench/TestFile.h"
 #include "charts/ChartExport.h"
 #include "cli/CliHost.h"
+#include "cli/CurrentDirectory.h"
 #include "cli/Leftovers.h"
+#include "cli/MatrixCommand.h"
 #include "cli/Output.h"
 #include "platform/StopSignals.h"
 #include "results/Compare.h"
@@ -15,26 +17,14 @@
 #include "results/SafeWrite.h"
 
 #include <ostream>
-#include <unistd.h>
+#include <utility>
+#include <variant>
 
 namespace orvane::cli {
 
 using results::SameFile;
 
 namespace {
-
-class TCurrentDirectoryKeeper {
-public:
-    TCurrentDirectoryKeeper() : FDirectory(results::CurrentDirectory()) {}
-    ~TCurrentDirectoryKeeper() {
-        if (!FDirectory.empty()) {
-            [[maybe_unused]] const int ignored = ::chdir(FDirectory.c_str());
-        }
-    }
-
-private:
-    std::string FDirectory;
-};
 
 // Every name the user gave means what it meant where the program was started, whatever
 // directory the run changes into later.
@@ -101,13 +91,27 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
         }
     }
     std::vector<results::TSavedRun> runs;
+    std::vector<results::TSavedMatrix> matrices;
     try {
         for (const std::string& file : options.ReportFiles) {
-            runs.push_back(results::LoadSavedRun(file));
+            results::TSavedResults saved = results::LoadSavedResults(file);
+            if (auto* run = std::get_if<results::TSavedRun>(&saved)) {
+                runs.push_back(std::move(*run));
+            } else {
+                matrices.push_back(std::get<results::TSavedMatrix>(std::move(saved)));
+            }
         }
     } catch (const results::EResultsFile& error) {
         err << "orvane-cli: " << EscapeControls(error.what()) << "\n";
         return ExitError;
+    }
+    if (!matrices.empty() && !runs.empty()) {
+        err << "orvane-cli: report compares runs with runs and matrices with matrices; these "
+               "files hold both.\n";
+        return ExitUsage;
+    }
+    if (!matrices.empty()) {
+        return ReportMatrices(matrices, options, out, err);
     }
     const int code =
         Deliver(results::ComparisonText(runs, options.Format, options.ThresholdPercent), options,
@@ -141,6 +145,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     if (options.Report) {
         return CompareSavedRuns(options, out, err);
+    }
+    if (options.Matrix) {
+        return RunMatrix(options, out, err, progress, hooks);
     }
     if (!options.Output.empty()) {
         if (!options.File.empty() && SameFile(options.Output, options.File)) {

@@ -1,6 +1,7 @@
 // Parsing the options into the run's settings.
 #include "cli/CliOptions.h"
 
+#include "bench/MatrixPlan.h"
 #include "bench/Methods.h"
 #include "bench/Scales.h"
 #include "bench/ShownText.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <numeric>
 #include <optional>
 
 #include <CLI/CLI.hpp>
@@ -62,6 +64,56 @@ std::optional<double> Percent(std::string text) {
         return std::nullopt;
     }
     return value;
+}
+
+// "a,b,c" or "all" as positions among `names`: each known and named once, ascending; none
+// for anything else, an empty list included.
+std::optional<std::vector<std::size_t>> ListOf(const std::string& text,
+                                               const std::vector<std::string>& names) {
+    std::vector<std::size_t> positions;
+    if (text == "all") {
+        positions.resize(names.size());
+        std::iota(positions.begin(), positions.end(), std::size_t{0});
+        return positions;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(',', start);
+        const std::string item = text.substr(start, end - start);
+        const auto it = std::find(names.begin(), names.end(), item);
+        if (it == names.end()) {
+            return std::nullopt;
+        }
+        const auto position = static_cast<std::size_t>(it - names.begin());
+        if (std::find(positions.begin(), positions.end(), position) != positions.end()) {
+            return std::nullopt;
+        }
+        positions.push_back(position);
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    std::sort(positions.begin(), positions.end());
+    return positions;
+}
+
+std::optional<std::uint64_t> Seed(const std::string& text) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || last != end || value > MaxMatrixSeed) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::string> ConfigurationNames() {
+    std::vector<std::string> names;
+    for (const TMatrixConfiguration& configuration : MatrixConfigurations()) {
+        names.emplace_back(configuration.Name);
+    }
+    return names;
 }
 
 // A CLI11 check: the value passes or the message names the valid ones.
@@ -148,9 +200,10 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
             "");
     app.add_flag("--no-history", options.NoHistory,
                  "don't keep this run in the history (~/.local/share/orvane/runs)");
-    app.add_option("--clean", options.Clean,
-                   "remove the test files that ended runs left in DIR (killed or failed), and nothing "
-                   "else")
+    app.add_option(
+           "--clean", options.Clean,
+           "remove the test files that ended runs left in DIR (killed or failed), and nothing "
+           "else")
         ->type_name("DIR");
     CLI::App* report = app.add_subcommand(
         "report", "compare saved results (JSON from the run history or --output), the first "
@@ -176,19 +229,112 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                      "a difference of medians up to P per cent is noise: no change (default 5)")
         ->type_name("P")
         ->check(Valid(Percent, TargetValues), "");
+    // The matrix: the run's options where they mean the same, bound to the same values.
+    CLI::App* matrix = app.add_subcommand(
+        "matrix", "every configuration (access method and buffering) at every block size and "
+                  "chunk size, in a shuffled order: which one wins each cell on this disk");
+    const std::vector<std::string> blockNames = Labels(BlockSizeLabels);
+    const std::vector<std::string> configurationNames = ConfigurationNames();
+    const std::string blockValues =
+        "a list of block sizes from " + Joined(blockNames, ",") + " (each once) or all";
+    const std::string configurationValues =
+        "a list of configurations from " + Joined(configurationNames, ",") + " (each once) or all";
+    std::string blocksText = "1,4,16,64,256";
+    std::string configurationsText = "all";
+    std::string seedText;
+    matrix->add_option("--file-size", fileSize, "test file size: 1M, 2M, ... 1G")
+        ->check(CLI::IsMember(Labels(FileSizeLabels)));
+    matrix
+        ->add_option("--block-sizes", blocksText,
+                     "bytes per transfer call, as a comma-separated list or all (default "
+                     "1,4,16,64,256)")
+        ->type_name("LIST|all")
+        ->check(
+            Valid([&](const std::string& text) { return ListOf(text, blockNames); }, blockValues),
+            "");
+    matrix
+        ->add_option("--configurations", configurationsText,
+                     "comma-separated, from " + Joined(configurationNames, ", ") +
+                         " (buffered: both passes, the buffer the chunk size); default all")
+        ->type_name("LIST|all")
+        ->check(Valid([&](const std::string& text) { return ListOf(text, configurationNames); },
+                      configurationValues),
+                "");
+    matrix->add_flag("--durable", options.Mode.Durable,
+                     "end each write pass only when its data is on the device");
+    matrix->add_flag("--cold", options.Mode.Cold,
+                     "drop the test file from the page cache before each read pass");
+    matrix
+        ->add_option("--repeat", repeat,
+                     "run every cell N times (default 1), or auto: until its median's interval is "
+                     "within --target")
+        ->type_name("N|auto")
+        ->check(Valid(
+                    [](const std::string& text) {
+                        return text == AutoRepeat || Count(text, 1, MostRepeats).has_value();
+                    },
+                    RepeatValues),
+                "");
+    auto* matrixMaxRepeats =
+        matrix
+            ->add_option("--max-repeats", maxRepeatsText,
+                         "with --repeat auto: the most passes of a cell (default 9)")
+            ->type_name("N")
+            ->check(Valid([](const std::string& text) { return Count(text, 3, MostRepeats); },
+                          MaxRepeatsValues),
+                    "");
+    auto* matrixTarget =
+        matrix
+            ->add_option("--target", targetText,
+                         "with --repeat auto: the half-width that counts as steady, in per cent "
+                         "(default 5)")
+            ->type_name("P")
+            ->check(Valid(Percent, TargetValues), "");
+    auto* matrixDir = matrix->add_option("--dir", options.Dir,
+                                         "directory for the test files (default: the current one)");
+    matrix->add_option("--format", format, "table, csv or json")
+        ->check(CLI::IsMember({"table", "csv", "json"}));
+    matrix->add_option("--output", options.Output,
+                       "write the matrix to this file instead of standard output");
+    matrix->add_option("--chart", options.Chart, "also draw the heatmaps and winner maps into FILE")
+        ->type_name("FILE.svg|FILE.png")
+        ->check(
+            [](const std::string& name) {
+                return charts::ChartFormatOf(name) ? std::string()
+                                                   : "the chart's name must end in .svg or .png";
+            },
+            "");
+    matrix
+        ->add_option("--seed", seedText,
+                     "the seed of the shuffled order, to repeat an earlier matrix's (default: a "
+                     "fresh one, printed with the results)")
+        ->type_name("N")
+        ->check(Valid(Seed, "a whole number from 0 to " + std::to_string(MaxMatrixSeed)), "");
+    matrix->add_flag("--no-history", options.NoHistory, "don't keep this matrix in the history");
+    matrix
+        ->add_option("--host-label", options.HostLabel,
+                     "the name of this machine in the results (default: its host name)")
+        ->type_name("NAME")
+        ->check(
+            [](const std::string& label) {
+                const std::string problem = results::HostLabelProblem(label);
+                return problem.empty() ? problem : problem + ", not " + label;
+            },
+            "");
+    app.require_subcommand(0, 1);
     app.set_version_flag("--version", Version);
 
     // CLI11 takes a vector of arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
-        if (dir->count() > 0 && options.Dir.empty()) {
+        if ((dir->count() > 0 || matrixDir->count() > 0) && options.Dir.empty()) {
             throw CLI::ValidationError("--dir", "an empty directory name names no directory");
         }
         if (app.count("--clean") > 0 && options.Clean.empty()) {
             throw CLI::ValidationError("--clean", "an empty directory name names no directory");
         }
-        for (const CLI::Option* steadyOnly : {maxRepeats, target}) {
+        for (const CLI::Option* steadyOnly : {maxRepeats, target, matrixMaxRepeats, matrixTarget}) {
             if (steadyOnly->count() > 0 && repeat != AutoRepeat) {
                 throw CLI::ValidationError(steadyOnly->get_name(), SteadyOnlyText);
             }
@@ -202,7 +348,8 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
             // CLI11 names them last first; the user typed them first first.
             what = "The following arguments were not expected:";
-            for (const CLI::App* part : std::initializer_list<const CLI::App*>{&app, report}) {
+            for (const CLI::App* part :
+                 std::initializer_list<const CLI::App*>{&app, report, matrix}) {
                 for (const std::string& extra : part->remaining()) {
                     what += " " + extra;
                 }
@@ -220,7 +367,11 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                 "[--format table|csv|json] [--output FILE] [--host-label NAME] [--no-history] | "
                 "--clean DIR | "
                 "report FILE... [--format table|csv|json] [--output FILE] [--chart "
-                "FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};
+                "FILE.svg|FILE.png] [--log-scale] [--threshold P] | "
+                "matrix [--file-size 1M..1G] [--block-sizes LIST|all] [--configurations "
+                "LIST|all] [--durable] [--cold] [--repeat N|auto [--max-repeats N] [--target P]] "
+                "[--dir DIR] [--format table|csv|json] [--output FILE] [--chart "
+                "FILE.svg|FILE.png] [--seed N] [--host-label NAME] [--no-history]\n"};
     }
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};
@@ -228,6 +379,14 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         std::find(methodNames.begin(), methodNames.end(), method) - methodNames.begin());
     options.Format = formats.at(format);
     options.Report = report->parsed();
+    if (matrix->parsed()) {
+        options.Matrix = true;
+        options.Configurations = *ListOf(configurationsText, configurationNames);
+        options.BlockPositions = *ListOf(blocksText, blockNames);
+        if (!seedText.empty()) {
+            options.Seed = *Seed(seedText);
+        }
+    }
     if (repeat == AutoRepeat) {
         options.Mode.UntilSteady = true;
         options.Mode.MaxRepeats = maxRepeatsText.empty() ? options.Mode.MaxRepeats

@@ -6,6 +6,7 @@
 #include "bench/Scales.h"
 #include "results/Report.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,11 @@ struct TCliOptions {
     double ThresholdPercent = 5;
     TMeasuringMode Mode;
     std::string HostLabel; // --host-label: the machine's name in reports of many machines
+    // `matrix`: every configuration at every block size and chunk size instead of a run.
+    bool Matrix = false;
+    std::vector<std::size_t> Configurations; // indices into MatrixConfigurations(), in order
+    std::vector<std::size_t> BlockPositions; // ascending
+    std::optional<std::uint64_t> Seed;       // none: a fresh one
 };
 
 struct TParseResult {

@@ -68,6 +68,12 @@ std::string Padded(const std::string& text, std::size_t width) {
     return std::string(text.size() < width ? width - text.size() : 0, ' ') + text;
 }
 
+// A line of the grid without the room its last mark left.
+std::string Line(std::string text) {
+    text.erase(text.find_last_not_of(' ') + 1);
+    return text + "\n";
+}
+
 std::string Table(const TSavedMatrix& matrix, const std::vector<TWinner>& winners) {
     const auto byPlace = WinnersByPlace(winners);
     std::string out = "Matrix: " + EscapeControls(MatrixLabel(matrix)) + "\n";
@@ -82,13 +88,13 @@ std::string Table(const TSavedMatrix& matrix, const std::vector<TWinner>& winner
         for (const std::uint32_t block : matrix.BlockSizes) {
             out += "\n" + std::string(pass == TResultList::Write ? "Write" : "Read") + ", " +
                    std::to_string(block) + "-byte blocks (" + TableKey + ")\n";
-            out += "chunk ";
+            std::string header = "chunk ";
             for (std::size_t c = 0; c < matrix.Configurations.size(); ++c) {
                 const auto index = MatrixConfigurationOf(matrix.Configurations[c]);
                 const bool independent = index && MatrixConfigurations()[*index].ChunkIndependent();
-                out += Padded(matrix.Configurations[c] + (independent ? "~ " : "  "), widths[c]);
+                header += Padded(matrix.Configurations[c] + (independent ? "~ " : "  "), widths[c]);
             }
-            out += "\n";
+            out += Line(header);
             for (std::size_t p = 0; p < ChunkSizes.size(); ++p) {
                 const auto chunk = static_cast<std::uint32_t>(ChunkSizes[p]);
                 std::string line = std::string(ChunkSizeLabels[p]);
@@ -114,7 +120,7 @@ std::string Table(const TSavedMatrix& matrix, const std::vector<TWinner>& winner
                     line += Padded(text, widths[c]);
                 }
                 if (any) {
-                    out += line + "\n";
+                    out += Line(line);
                 }
             }
         }
