@@ -8,6 +8,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <tuple>
+#include <utility>
 
 namespace orvane::results {
 
@@ -36,8 +37,12 @@ struct TCompared {
     bool Matrix = false;
 };
 
-std::string RunName(const std::vector<TCompared>& runs, std::size_t index) {
-    return (runs.front().Matrix ? "matrix " : "run ") + std::to_string(index + 1);
+std::string RunName(std::size_t index) {
+    return "run " + std::to_string(index + 1);
+}
+
+std::string EntryName(const std::vector<TCompared>& runs, std::size_t index) {
+    return runs.front().Matrix ? "matrix " + std::to_string(index + 1) : RunName(index);
 }
 
 struct TTable {
@@ -266,15 +271,15 @@ std::string TableText(const std::vector<TCompared>& runs, const TTable& table,
     const std::size_t placeWidth = runs.front().Matrix ? 30 : 10;
     std::string out;
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        out += RunName(runs, i) + ": " + EscapeControls(runs[i].Label + " (" + runs[i].File + ")") +
-               "\n";
+        out += EntryName(runs, i) + ": " +
+               EscapeControls(runs[i].Label + " (" + runs[i].File + ")") + "\n";
     }
     for (const std::string& note : notes) {
         out += "note: " + EscapeControls(note) + "\n";
     }
     out += "\n" + Padded("KB/s", placeWidth, true);
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        out += " " + Padded(RunName(runs, i), i == 0 ? 12 : Width);
+        out += " " + Padded(EntryName(runs, i), i == 0 ? 12 : Width);
     }
     out += "\n";
     for (std::size_t k = 0; k < table.Keys.size(); ++k) {
@@ -336,8 +341,8 @@ std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs) {
         const TRunInfo& b = runs[i].Info;
         const auto differs = [&](const char* what, const std::string& x, const std::string& y) {
             if (x != y) {
-                notes.push_back("run " + std::to_string(i + 1) + " has " + what + " " + y +
-                                " where run 1 has " + x + "; compared row by row all the same");
+                notes.push_back(RunName(i) + " has " + what + " " + y + " where run 1 has " + x +
+                                "; compared row by row all the same");
             }
         };
         differs("file size", a.FileSize, b.FileSize);
@@ -357,9 +362,14 @@ std::vector<std::string> MatrixMismatchNotes(const std::vector<TSavedMatrix>& ma
         const TSavedMatrix& b = matrices[i];
         const auto differs = [&](const char* what, const std::string& x, const std::string& y) {
             if (x != y) {
-                notes.push_back("matrix " + std::to_string(i + 1) + " has " + what + y +
-                                " where matrix 1 has " + x +
-                                "; compared cell by cell all the same");
+                std::string note = "matrix " + std::to_string(i + 1);
+                note += " has ";
+                note += what;
+                note += y;
+                note += " where matrix 1 has ";
+                note += x;
+                note += "; compared cell by cell all the same";
+                notes.push_back(std::move(note));
             }
         };
         differs("file size ", a.Info.FileSize, b.Info.FileSize);

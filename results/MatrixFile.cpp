@@ -42,6 +42,7 @@ std::vector<std::string> CheckedConfigurations(const std::vector<std::string>& n
     }
     std::sort(indices.begin(), indices.end());
     std::vector<std::string> ordered;
+    ordered.reserve(indices.size());
     for (const std::size_t index : indices) {
         ordered.emplace_back(MatrixConfigurations()[index].Name);
     }
