@@ -41,8 +41,7 @@ fi
 
 # A cell against the same iteration in a run, for two configurations.
 for case in "win32 256" "mmio 16"; do
-    set -- $case
-    method=$1 block=$2
+    method=${case% *} block=${case#* }
     ratios=""
     for pair in $(seq "$pairs"); do
         start=$(now)

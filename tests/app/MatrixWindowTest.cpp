@@ -91,6 +91,10 @@ TEST_F(MatrixWindowTest, TheResultOpensInTheMatrixTabAndTheHistory) {
                 std::get<results::TSavedMatrix>(saved).Seed == shown->Seed;
     }
     EXPECT_EQ(kept, 1u);
+    // The chart window with the matrix, to look at.
+    EXPECT_TRUE(Form.Chart()->grab().save(
+        QStringLiteral(ORVANE_SCREENSHOT)
+            .replace(QStringLiteral(".png"), QStringLiteral("-matrix.png"))));
     // The next matrix starts from this one's choices.
     Dialogs.MatrixAnswer.reset();
     Form.MatrixAction()->trigger();
