@@ -15,7 +15,7 @@ trap 'rm -rf "$dir"' EXIT INT TERM
 export XDG_DATA_HOME="$dir/history"
 
 now() { date +%s.%N; }
-elapsed() { echo "$2 - $1" | bc -l; }
+elapsed() { awk -v a="$1" -v b="$2" 'BEGIN { print b - a }'; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 if [ "${FULL:-1}" != 0 ]; then
@@ -53,7 +53,7 @@ for case in "win32 256" "mmio 16"; do
         end=$(now)
         matrix=$(elapsed "$start" "$middle")
         run=$(elapsed "$middle" "$end")
-        ratio=$(echo "$matrix / $run" | bc -l)
+        ratio=$(awk -v m="$matrix" -v r="$run" 'BEGIN { print m / r }')
         printf '%s-buffered, block %s, pair %s: matrix %.2f s, run %.2f s, ratio %.3f\n' \
             "$method" "$block" "$pair" "$matrix" "$run" "$ratio"
         ratios="$ratios$ratio

@@ -35,8 +35,8 @@ void TMatrixRecord::Finish(TRunOutcome outcome, const std::string& testFile) {
 }
 
 std::string TMatrixRecord::KeepInHistory() const {
-    if (!FRecord.Outcome() || (*FRecord.Outcome() == TRunOutcome::Failed && !HasCells())) {
-        return {};
+    if (!FRecord.Outcome() || !HasCells()) {
+        return {}; // nothing measured, nothing to keep
     }
     return SaveMatrixToHistory(FMatrix).Problem;
 }

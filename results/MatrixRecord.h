@@ -30,8 +30,8 @@ public:
     std::optional<TRunOutcome> Outcome() const { return FRecord.Outcome(); }
     std::vector<std::string> PromiseWarnings() const { return FRecord.PromiseWarnings(); }
 
-    // Completed and stopped matrices are kept, and a failed one with the cells it measured
-    // (as a stopped matrix); empty on success or nothing to keep, else the problem.
+    // A matrix with cells is kept, whether completed, stopped or failed (then as a stopped
+    // matrix); empty on success or nothing to keep, else the problem.
     std::string KeepInHistory() const;
 
 private:

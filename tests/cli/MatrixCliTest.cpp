@@ -1,10 +1,12 @@
 // orvane-cli matrix in-process: bad input and its exit codes, a real small matrix end to end
 // (its report, its picture, its place in the history, nothing left on disk), a stopped matrix
-// saved as such, and `report` of two matrices.
+// and a failed one saved as such, and `report` of two matrices.
 #include "cli/CliApp.h"
+#include "platform/OsCalls.h"
 #include "results/SavedRun.h"
 #include "tests/support/PlatformTestSupport.h"
 
+#include <cerrno>
 #include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -158,6 +160,32 @@ TEST(MatrixCli, AStopKeepsTheCellsDoneAsAStoppedMatrix) {
     EXPECT_GT(matrix.Cells.size(), 0u);
     EXPECT_LT(matrix.Cells.size(), 88u);
     std::filesystem::remove(output);
+    EXPECT_TRUE(std::filesystem::is_empty(dir.Dir()));
+}
+
+TEST(MatrixCli, AFailingCellEndsTheMatrixNamingItAndSavesTheCellsBefore) {
+    History();
+    TTempDir dir;
+    platform::TFaultInjector faults;
+    int points = 0;
+    TRunHooks hooks;
+    hooks.AtMessagePoint = [&] {
+        if (++points == 60) {
+            faults.FailNth(platform::TOsCall::Write, 1, ENOSPC, true); // the disk is full
+        }
+    };
+    std::vector<std::string> arguments = Small(dir.Dir());
+    arguments.insert(arguments.end(), {"--format", "json"});
+    const TResult result = RunMatrixCli(arguments, hooks);
+    faults.Clear();
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.err.find("orvane-cli: In the cell "), std::string::npos) << result.err;
+    const auto saved = results::ParseSavedResults(result.out, "out");
+    ASSERT_TRUE(std::holds_alternative<results::TSavedMatrix>(saved));
+    const results::TSavedMatrix& matrix = std::get<results::TSavedMatrix>(saved);
+    EXPECT_TRUE(matrix.Stopped);
+    EXPECT_EQ(matrix.Info.Outcome, "failed");
+    EXPECT_GT(matrix.Cells.size(), 0u);
     EXPECT_TRUE(std::filesystem::is_empty(dir.Dir()));
 }
 
