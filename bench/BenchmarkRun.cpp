@@ -45,6 +45,12 @@ std::size_t Index(TResultList list) {
     return list == TResultList::Write ? 0 : 1;
 }
 
+// The gauge counts the blocks of a pass.
+std::int32_t BlocksPerPass(const TRunHost& host, std::int32_t blockSize) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
+                                     static_cast<std::uint32_t>(blockSize));
+}
+
 std::string CaptionOf(const std::string& testFileName) {
     return "Orvane [" + testFileName + "]";
 }
@@ -70,8 +76,7 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     TRepeatPlan plan(ChunkSizes.size(), FMode);
     ResetSamples(ChunkSizes.size());
     const auto begin = [&] {
-        host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
-                                                     static_cast<std::uint32_t>(FBlockSize)));
+        host.SetGaugeRange(BlocksPerPass(host, FBlockSize));
         host.ClearResults();
     };
     // Each repeat is a whole iteration with a file of its own, so that no repeat inherits
@@ -110,18 +115,12 @@ TRunOutcome TBenchmarkRun::ExecuteMatrix(TRunHost& host, TMatrixPlan& plan) {
             FBlockSize = BlockSizes[unit.BlockPosition];
             FCell = MatrixUnitName(unit);
             host.MatrixCellBegins(plan, index);
-            host.SetGaugeRange(
-                static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
-                                          static_cast<std::uint32_t>(FBlockSize)));
+            host.SetGaugeRange(BlocksPerPass(host, FBlockSize));
             RunIteration(host,
                          {configuration.Method, configuration.Buffered, configuration.Buffered,
                           FBlockSize, unit.RunChunkPosition()},
                          [&](TResultList list, const TSample& sample) {
-                             FSamples[Index(list)][index].push_back(sample);
-                             FChunkLabels[index] = host.ChunkLabel();
-                             plan.Record(
-                                 index, list,
-                                 std::chrono::duration<double>(Duration(sample.Timing)).count());
+                             plan.Record(index, list, Collect(host, index, list, sample));
                          });
         }
         FCell.clear();
@@ -420,11 +419,16 @@ void TBenchmarkRun::DropFromCache(TRunHost& host) {
     }
 }
 
+double TBenchmarkRun::Collect(TRunHost& host, std::size_t index, TResultList list,
+                              const TSample& sample) {
+    FSamples[Index(list)][index].push_back(sample);
+    FChunkLabels[index] = host.ChunkLabel();
+    return std::chrono::duration<double>(Duration(sample.Timing)).count();
+}
+
 void TBenchmarkRun::Keep(TRunHost& host, TRepeatPlan& plan, std::size_t counter, TResultList list,
                          const TSample& sample) {
-    FSamples[Index(list)][counter].push_back(sample);
-    FChunkLabels[counter] = host.ChunkLabel();
-    plan.Record(counter, list, std::chrono::duration<double>(Duration(sample.Timing)).count());
+    plan.Record(counter, list, Collect(host, counter, list, sample));
     AddRows(host, plan, false);
 }
 

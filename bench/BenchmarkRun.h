@@ -82,6 +82,8 @@ private:
     void TakeCeiling(TRunHost& host);
     void Settle(TRunHost& host, const char* pass);
     void DropFromCache(TRunHost& host);
+    // Keeps a pass's sample of a chunk size (or cell) with its label; its seconds for the plan.
+    double Collect(TRunHost& host, std::size_t index, TResultList list, const TSample& sample);
     // Keeps a pass's sample and adds the rows it completes.
     void Keep(TRunHost& host, TRepeatPlan& plan, std::size_t counter, TResultList list,
               const TSample& sample);
