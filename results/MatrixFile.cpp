@@ -219,11 +219,7 @@ TSavedMatrix ParseMatrixCsv(const std::vector<std::vector<std::string>>& records
     if (records.size() - 1 > MaxMatrixCells) {
         Fail(name, "it holds more cells than any matrix has");
     }
-    const std::vector<std::string>& header = records[0];
-    TCsvColumns at;
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        at.emplace(header[i], i);
-    }
+    const TCsvColumns at = CsvColumns(records[0]);
     if (records.size() == 1) {
         Fail(name, "it holds no cells, and so not the matrix's description either");
     }
@@ -237,52 +233,49 @@ TSavedMatrix ParseMatrixCsv(const std::vector<std::vector<std::string>>& records
     matrix.File = name;
     matrix.Info.Version.clear();
     std::set<std::tuple<std::string, std::uint32_t, std::uint32_t, int>> seen;
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const std::vector<std::string>& record = records[r];
-        const std::string where = "record " + std::to_string(r + 1) + ", ";
-        if (record.size() != header.size()) {
-            Fail(name, where.substr(0, where.size() - 2) + " has " + std::to_string(record.size()) +
-                           " fields where the header has " + std::to_string(header.size()));
-        }
-        if (r == 1) {
-            ReadInfoCsv(record, at, matrix.Info, name, where, true);
-            for (const TInfoField& field : InfoFields()) {
-                if (std::string_view(field.Json) != "file_size") {
-                    continue;
+    EachCsvRecord(
+        records, name, [&](const std::vector<std::string>& record, const std::string& where) {
+            if (&record == &records[1]) {
+                ReadInfoCsv(record, at, matrix.Info, name, where, true);
+                for (const TInfoField& field : InfoFields()) {
+                    if (std::string_view(field.Json) != "file_size") {
+                        continue;
+                    }
+                    try {
+                        field.Read(matrix.Info,
+                                   CellFromText(record[at.at("file_size")], field.Kind));
+                    } catch (const EBadCell& error) {
+                        FailField(name, where + "file_size",
+                                  std::string("is wrong: ") + error.what());
+                    }
                 }
                 try {
-                    field.Read(matrix.Info, CellFromText(record[at.at("file_size")], field.Kind));
-                } catch (const EBadCell& error) {
-                    FailField(name, where + "file_size", std::string("is wrong: ") + error.what());
+                    matrix.Seed =
+                        CheckedSeed(CellFromText(record[at.at("seed")], TCellKind::Count), name);
+                } catch (const EBadCell&) {
+                    CheckedSeed(std::monostate{}, name);
                 }
-            }
-            try {
-                matrix.Seed =
-                    CheckedSeed(CellFromText(record[at.at("seed")], TCellKind::Count), name);
-            } catch (const EBadCell&) {
-                CheckedSeed(std::monostate{}, name);
-            }
-            matrix.Stopped = record[at.at("stopped")] == "true";
-            matrix.Configurations =
-                CheckedConfigurations(Split(record[at.at("configurations")]), name);
-            std::vector<std::uint64_t> blocks;
-            for (const std::string& block : Split(record[at.at("block_sizes")])) {
-                try {
-                    blocks.push_back(
-                        std::get<std::uint64_t>(CellFromText(block, TCellKind::Count)));
-                } catch (const std::exception&) {
-                    FailField(name, "block_sizes", "holds something other than a whole number");
+                matrix.Stopped = record[at.at("stopped")] == "true";
+                matrix.Configurations =
+                    CheckedConfigurations(Split(record[at.at("configurations")]), name);
+                std::vector<std::uint64_t> blocks;
+                for (const std::string& block : Split(record[at.at("block_sizes")])) {
+                    try {
+                        blocks.push_back(
+                            std::get<std::uint64_t>(CellFromText(block, TCellKind::Count)));
+                    } catch (const std::exception&) {
+                        FailField(name, "block_sizes", "holds something other than a whole number");
+                    }
                 }
+                matrix.BlockSizes = CheckedBlocks(blocks, name);
             }
-            matrix.BlockSizes = CheckedBlocks(blocks, name);
-        }
-        const std::string& flag = record[at.at("chunk_independent")];
-        if (flag != "true" && flag != "false") {
-            FailField(name, where + "chunk_independent", "is not true or false");
-        }
-        TResultRow row = ReadRowCsv(record, at, name, where);
-        AddCell(matrix, {record[0], false, std::move(row)}, flag == "true", seen, name, where);
-    }
+            const std::string& flag = record[at.at("chunk_independent")];
+            if (flag != "true" && flag != "false") {
+                FailField(name, where + "chunk_independent", "is not true or false");
+            }
+            TResultRow row = ReadRowCsv(record, at, name, where);
+            AddCell(matrix, {record[0], false, std::move(row)}, flag == "true", seen, name, where);
+        });
     return matrix;
 }
 

@@ -159,6 +159,14 @@ void ReadInfoJson(const json& document, TRunInfo& info, const std::string& name,
     }
 }
 
+TCsvColumns CsvColumns(const std::vector<std::string>& header) {
+    TCsvColumns at;
+    for (std::size_t i = 0; i < header.size(); ++i) {
+        at.emplace(header[i], i);
+    }
+    return at;
+}
+
 void ReadInfoCsv(const std::vector<std::string>& record, const TCsvColumns& at, TRunInfo& info,
                  const std::string& name, const std::string& where, bool matrix) {
     for (const TInfoField& field : InfoFields()) {

@@ -58,36 +58,27 @@ TSavedRun ParseCsv(const std::vector<std::vector<std::string>>& records, const s
     if (records.size() - 1 > MaxSavedRows) {
         Fail(name, "it holds more rows than any run makes");
     }
-    const std::vector<std::string>& header = records[0];
-    TCsvColumns at;
-    for (std::size_t i = 0; i < header.size(); ++i) {
-        at.emplace(header[i], i);
-    }
+    const TCsvColumns at = CsvColumns(records[0]);
     TSavedRun run;
     run.File = name;
     run.Info.Version.clear();
-    for (std::size_t r = 1; r < records.size(); ++r) {
-        const std::vector<std::string>& record = records[r];
-        const std::string where = "record " + std::to_string(r + 1) + ", ";
-        if (record.size() != header.size()) {
-            Fail(name, where.substr(0, where.size() - 2) + " has " + std::to_string(record.size()) +
-                           " fields where the header has " + std::to_string(header.size()));
-        }
-        if (r == 1) {
-            ReadInfoCsv(record, at, run.Info, name, where, false);
-        }
-        TResultRow row = ReadRowCsv(record, at, name, where);
-        if (run.Info.FileSize.empty()) {
-            const auto p = std::find(FileSizes.begin(), FileSizes.end(), row.FileBytes);
-            const auto b = std::find(BlockSizes.begin(), BlockSizes.end(), row.BlockBytes);
-            run.Info.FileSize = FileSizeLabels[static_cast<std::size_t>(p - FileSizes.begin())];
-            if (b != BlockSizes.end()) {
-                run.Info.BlockSize =
-                    BlockSizeLabels[static_cast<std::size_t>(b - BlockSizes.begin())];
+    EachCsvRecord(
+        records, name, [&](const std::vector<std::string>& record, const std::string& where) {
+            if (&record == &records[1]) {
+                ReadInfoCsv(record, at, run.Info, name, where, false);
             }
-        }
-        run.Rows.push_back(std::move(row));
-    }
+            TResultRow row = ReadRowCsv(record, at, name, where);
+            if (run.Info.FileSize.empty()) {
+                const auto p = std::find(FileSizes.begin(), FileSizes.end(), row.FileBytes);
+                const auto b = std::find(BlockSizes.begin(), BlockSizes.end(), row.BlockBytes);
+                run.Info.FileSize = FileSizeLabels[static_cast<std::size_t>(p - FileSizes.begin())];
+                if (b != BlockSizes.end()) {
+                    run.Info.BlockSize =
+                        BlockSizeLabels[static_cast<std::size_t>(b - BlockSizes.begin())];
+                }
+            }
+            run.Rows.push_back(std::move(row));
+        });
     if (run.Info.Method.empty()) {
         FailField(name, "method", "is missing");
     }
