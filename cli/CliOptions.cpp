@@ -123,6 +123,25 @@ template <typename TParse> auto Valid(TParse parse, const std::string& valid) {
     };
 }
 
+// The checks of options that a run and a matrix share, or `report` and a matrix.
+const auto RepeatCheck = Valid(
+    [](const std::string& text) {
+        return text == AutoRepeat || Count(text, 1, MostRepeats).has_value();
+    },
+    RepeatValues);
+const auto MaxRepeatsCheck =
+    Valid([](const std::string& text) { return Count(text, 3, MostRepeats); }, MaxRepeatsValues);
+
+std::string HostLabelCheck(const std::string& label) {
+    const std::string problem = results::HostLabelProblem(label);
+    return problem.empty() ? problem : problem + ", not " + label;
+}
+
+std::string ChartCheck(const std::string& name) {
+    return charts::ChartFormatOf(name) ? std::string()
+                                       : "the chart's name must end in .svg or .png";
+}
+
 } // namespace
 
 TParseResult ParseOptions(const std::vector<std::string>& arguments) {
@@ -170,19 +189,12 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                    "run every chunk size N times and report the median (default 1); auto: "
                    "repeat each until its median's confidence interval is within --target")
         ->type_name("N|auto")
-        ->check(Valid(
-                    [](const std::string& text) {
-                        return text == AutoRepeat || Count(text, 1, MostRepeats).has_value();
-                    },
-                    RepeatValues),
-                "");
+        ->check(RepeatCheck, "");
     auto* maxRepeats =
         app.add_option("--max-repeats", maxRepeatsText,
                        "with --repeat auto: the most passes of a chunk size (default 9)")
             ->type_name("N")
-            ->check(Valid([](const std::string& text) { return Count(text, 3, MostRepeats); },
-                          MaxRepeatsValues),
-                    "");
+            ->check(MaxRepeatsCheck, "");
     auto* target =
         app.add_option("--target", targetText,
                        "with --repeat auto: the interval's half-width that counts as steady, "
@@ -192,12 +204,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
     app.add_option("--host-label", options.HostLabel,
                    "the name of this machine in the results (default: its host name)")
         ->type_name("NAME")
-        ->check(
-            [](const std::string& label) {
-                const std::string problem = results::HostLabelProblem(label);
-                return problem.empty() ? problem : problem + ", not " + label;
-            },
-            "");
+        ->check(HostLabelCheck, "");
     app.add_flag("--no-history", options.NoHistory,
                  "don't keep this run in the history (~/.local/share/orvane/runs)");
     app.add_option(
@@ -213,12 +220,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         ->check(CLI::IsMember({"table", "csv", "json"}));
     report->add_option("--chart", options.Chart, "also draw the runs as a chart into FILE")
         ->type_name("FILE.svg|FILE.png")
-        ->check(
-            [](const std::string& name) {
-                return charts::ChartFormatOf(name) ? std::string()
-                                                   : "the chart's name must end in .svg or .png";
-            },
-            "");
+        ->check(ChartCheck, "");
     report->add_option("--output", options.Output,
                        "write the comparison to this file instead of standard output");
     report->add_flag("--log-scale", options.LogScale,
@@ -269,20 +271,13 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                      "run every cell N times (default 1), or auto: until its median's interval is "
                      "within --target")
         ->type_name("N|auto")
-        ->check(Valid(
-                    [](const std::string& text) {
-                        return text == AutoRepeat || Count(text, 1, MostRepeats).has_value();
-                    },
-                    RepeatValues),
-                "");
+        ->check(RepeatCheck, "");
     auto* matrixMaxRepeats =
         matrix
             ->add_option("--max-repeats", maxRepeatsText,
                          "with --repeat auto: the most passes of a cell (default 9)")
             ->type_name("N")
-            ->check(Valid([](const std::string& text) { return Count(text, 3, MostRepeats); },
-                          MaxRepeatsValues),
-                    "");
+            ->check(MaxRepeatsCheck, "");
     auto* matrixTarget =
         matrix
             ->add_option("--target", targetText,
@@ -298,12 +293,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
                        "write the matrix to this file instead of standard output");
     matrix->add_option("--chart", options.Chart, "also draw the heatmaps and winner maps into FILE")
         ->type_name("FILE.svg|FILE.png")
-        ->check(
-            [](const std::string& name) {
-                return charts::ChartFormatOf(name) ? std::string()
-                                                   : "the chart's name must end in .svg or .png";
-            },
-            "");
+        ->check(ChartCheck, "");
     matrix
         ->add_option("--seed", seedText,
                      "the seed of the shuffled order, to repeat an earlier matrix's (default: a "
@@ -315,12 +305,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments) {
         ->add_option("--host-label", options.HostLabel,
                      "the name of this machine in the results (default: its host name)")
         ->type_name("NAME")
-        ->check(
-            [](const std::string& label) {
-                const std::string problem = results::HostLabelProblem(label);
-                return problem.empty() ? problem : problem + ", not " + label;
-            },
-            "");
+        ->check(HostLabelCheck, "");
     app.require_subcommand(0, 1);
     app.set_version_flag("--version", Version);
 
