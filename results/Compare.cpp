@@ -234,10 +234,10 @@ std::string CsvText(const std::vector<TCompared>& runs, const TTable& table, dou
     const bool matrix = runs.front().Matrix;
     std::string out = matrix ? "configuration,block_bytes,pass,chunk" : "pass,chunk";
     for (std::size_t i = 0; i < runs.size(); ++i) {
-        const std::string n = std::to_string(i + 1);
-        out += ",run" + n + "_kib_per_s,run" + n + "_ratio";
+        const std::string run = ",run" + std::to_string(i + 1);
+        out.append(run).append("_kib_per_s").append(run).append("_ratio");
         if (i > 0) {
-            out += ",run" + n + "_verdict,run" + n + "_rule";
+            out.append(run).append("_verdict").append(run).append("_rule");
         }
     }
     out += "\n";
@@ -341,8 +341,11 @@ std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs) {
         const TRunInfo& b = runs[i].Info;
         const auto differs = [&](const char* what, const std::string& x, const std::string& y) {
             if (x != y) {
-                notes.push_back(RunName(i) + " has " + what + " " + y + " where run 1 has " + x +
-                                "; compared row by row all the same");
+                std::string note = RunName(i);
+                note.append(" has ").append(what).append(" ").append(y);
+                note.append(" where run 1 has ").append(x);
+                note.append("; compared row by row all the same");
+                notes.push_back(std::move(note));
             }
         };
         differs("file size", a.FileSize, b.FileSize);
@@ -363,12 +366,9 @@ std::vector<std::string> MatrixMismatchNotes(const std::vector<TSavedMatrix>& ma
         const auto differs = [&](const char* what, const std::string& x, const std::string& y) {
             if (x != y) {
                 std::string note = "matrix " + std::to_string(i + 1);
-                note += " has ";
-                note += what;
-                note += y;
-                note += " where matrix 1 has ";
-                note += x;
-                note += "; compared cell by cell all the same";
+                note.append(" has ").append(what).append(y);
+                note.append(" where matrix 1 has ").append(x);
+                note.append("; compared cell by cell all the same");
                 notes.push_back(std::move(note));
             }
         };

@@ -6,6 +6,7 @@
 
 #include "results/Matrix.h"
 
+#include <cstddef>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
@@ -13,7 +14,7 @@
 namespace orvane::results {
 
 // Configurations, block sizes and chunk sizes, both ways.
-inline constexpr std::size_t MaxMatrixCells = 5 * 9 * 11 * 2;
+inline constexpr std::size_t MaxMatrixCells = std::size_t{5} * 9 * 11 * 2;
 
 // `document` has "kind": "matrix".
 TSavedMatrix ParseMatrixJson(const nlohmann::json& document, const std::string& name);
