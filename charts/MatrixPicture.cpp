@@ -129,8 +129,9 @@ std::vector<double> Ticks(double low, double high) {
     return ticks;
 }
 
+// "0.52", "12.3", "10420": MiB/s as a reader takes them in, never in exponents.
 QString Figure(double value) {
-    return QString::number(value, 'g', 4);
+    return QString::number(value, 'f', value >= 100 ? 0 : value >= 10 ? 1 : 2);
 }
 
 QColor TextOn(const QColor& fill) {
@@ -204,6 +205,7 @@ TMatrixPicture MakeMatrixPicture(const TSavedMatrix& matrix, const std::string& 
     const std::vector<results::TWinner> winners = results::MatrixWinners(matrix);
     for (const TResultList pass : {TResultList::Write, TResultList::Read}) {
         picture.Panels.push_back(WinnerPanel(matrix, winners, pass));
+        picture.Summary << QString::fromStdString(results::WinnerSentence(winners, pass));
     }
     // One colour scale for every heatmap, so that the same colour is the same speed.
     for (const TMatrixCell& cell : matrix.Cells) {

@@ -49,6 +49,8 @@ struct TMatrixPicture {
     double HighMiB = 0;
     // The winner maps' colours: "WB win32-buffered" and its colour.
     std::vector<std::pair<QString, QColor>> Legend;
+    // Who wins where, a sentence per pass, for those who can't see the maps.
+    QStringList Summary;
 };
 
 // The picture of `matrix`; with `onlyConfiguration`, its heatmaps alone beside the winner maps.

@@ -64,6 +64,11 @@ TMatrixView::TMatrixView(QWidget* parent) : QWidget(parent) {
     auto* label = new QLabel(QStringLiteral("&Heatmaps of:"), this);
     label->setBuddy(FConfigurations);
     FCanvas = new TMatrixCanvas(*this);
+    FSummary = new QLabel(this);
+    FSummary->setObjectName(QStringLiteral("MatrixSummary"));
+    FSummary->setTextFormat(Qt::PlainText); // names from a file stay text
+    FSummary->setWordWrap(true);
+    FSummary->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     auto* top = new QHBoxLayout;
     top->addWidget(label);
     top->addWidget(FConfigurations);
@@ -72,6 +77,7 @@ TMatrixView::TMatrixView(QWidget* parent) : QWidget(parent) {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addLayout(top);
     layout->addWidget(FCanvas, 1);
+    layout->addWidget(FSummary);
     connect(FConfigurations, &QComboBox::currentIndexChanged, this, [this] { Rebuild(); });
 }
 
@@ -94,6 +100,8 @@ void TMatrixView::Rebuild() {
     FPicture = FMatrix ? MakeMatrixPicture(*FMatrix, FConfigurations->currentText().toStdString())
                        : TMatrixPicture{};
     FHoverText.clear();
+    FSummary->setText(FPicture.Summary.join(QLatin1Char('\n')));
+    FCanvas->setAccessibleDescription(FSummary->text());
     FCanvas->update();
 }
 

@@ -1,6 +1,6 @@
 // A matrix in a widget: its winner maps, and the heatmaps of the configuration chosen in a box
 // above them (all of them would not fit a small screen), the cell under the mouse as a tool tip
-// with its figures, interval and source.
+// with its figures, interval and source, and who wins where in words below.
 #pragma once
 
 #include "charts/MatrixPicture.h"
@@ -9,6 +9,7 @@
 #include <optional>
 
 class QComboBox;
+class QLabel;
 
 namespace orvane::charts {
 
@@ -24,6 +25,8 @@ public:
     const TMatrixPicture& Picture() const { return FPicture; }
     // The drawing's widget, where the mouse points.
     QWidget* Canvas() const { return FCanvas; }
+    // Who wins where, in words, below the drawing (and told to a screen reader).
+    QLabel* Summary() const { return FSummary; }
 
     // The tip of the cell at `position` (the canvas's coordinates); empty where none.
     QString TextAt(QPoint position) const;
@@ -39,6 +42,7 @@ private:
     TMatrixPicture FPicture;
     QComboBox* FConfigurations = nullptr;
     QWidget* FCanvas = nullptr;
+    QLabel* FSummary = nullptr;
     QString FHoverText;
 };
 

@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QImage>
+#include <QLabel>
 #include <QXmlStreamReader>
 #include <gtest/gtest.h>
 
@@ -115,6 +116,10 @@ TEST(MatrixView, TheCellUnderTheMouseShowsItsFigures) {
         QStringLiteral("win32-buffered, 256-byte blocks: read 1M: 4096.0 MiB/s")))
         << view.TextAt(inside).toStdString();
     EXPECT_TRUE(view.TextAt(QPoint(1, 1)).isEmpty());
+    // Who wins where, in words below the drawing.
+    EXPECT_TRUE(view.Summary()->text().startsWith(
+        QStringLiteral("writes: win32-buffered wins 20 of 22 cells")))
+        << view.Summary()->text().toStdString();
 }
 
 } // namespace
