@@ -6,6 +6,7 @@
 #include "charts/ChartFile.h"
 #include "charts/ChartValues.h"
 #include "charts/ChartView.h"
+#include "charts/MatrixView.h"
 #include "results/History.h"
 #include "results/SafeWrite.h"
 
@@ -20,6 +21,7 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <variant>
 
 namespace orvane {
 
@@ -59,6 +61,7 @@ TChartWindow::TChartWindow(TDialogs& dialogs, QWidget* parent)
     FRunList->setWordWrap(true);
     FRunList->setMinimumWidth(160);
     FValues = new charts::TChartValues(this);
+    FMatrixView = new charts::TMatrixView(this);
     AddButton = Named(new QPushButton(QStringLiteral("&Add results..."), this), "AddResults",
                       "Add saved results");
     RemoveButton = Named(new QPushButton(QStringLiteral("&Remove added"), this), "RemoveAdded",
@@ -83,6 +86,7 @@ TChartWindow::TChartWindow(TDialogs& dialogs, QWidget* parent)
     FTabs->setObjectName(QStringLiteral("ChartTabs"));
     FTabs->addTab(chartPage, QStringLiteral("&Chart"));
     FTabs->addTab(FValues, QStringLiteral("&Values"));
+    FTabs->addTab(FMatrixView, QStringLiteral("&Matrix"));
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(AddButton);
@@ -134,7 +138,12 @@ void TChartWindow::AddFiles(const std::vector<std::string>& files) {
     std::string problems;
     for (const std::string& file : files) {
         try {
-            results::TSavedRun run = results::LoadSavedRun(file);
+            results::TSavedResults saved = results::LoadSavedResults(file);
+            if (auto* matrix = std::get_if<results::TSavedMatrix>(&saved)) {
+                SetMatrix(std::move(*matrix));
+                continue;
+            }
+            results::TSavedRun& run = std::get<results::TSavedRun>(saved);
             // The window's own last run, its history file, or a saved copy: drawn once.
             if (!Shown(run)) {
                 FAdded.push_back(std::move(run));
@@ -149,6 +158,11 @@ void TChartWindow::AddFiles(const std::vector<std::string>& files) {
         FDialogs.ShowMessageDialog("These results could not be added:\n" + problems,
                                    TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     }
+}
+
+void TChartWindow::SetMatrix(results::TSavedMatrix matrix) {
+    FMatrixView->SetMatrix(std::move(matrix));
+    FTabs->setCurrentWidget(FMatrixView);
 }
 
 void TChartWindow::AskAndAdd() {
@@ -170,6 +184,16 @@ void TChartWindow::Export() {
         FDialogs.ShowMessageDialog("The chart can be saved as .png or .svg, not as " + fileName +
                                        ".",
                                    TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        return;
+    }
+    if (FTabs->currentWidget() == FMatrixView && FMatrixView->Matrix()) {
+        const std::string bytes = charts::RenderMatrixChart(*FMatrixView->Matrix(), *format);
+        if (const results::TWriteOutcome written = results::WriteWholeFile(fileName, bytes);
+            !written) {
+            FDialogs.ShowMessageDialog("The matrix could not be saved to " + fileName + ": " +
+                                           written.Problem,
+                                       TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+        }
         return;
     }
     // Drawn from a chart of its own, so that the one on screen keeps its size and state; the

@@ -1,7 +1,8 @@
 // The chart's own window: the main window's last run, with saved results added beside it
 // for comparison, the runs listed beside the chart with a check box each to show or hide
-// them, the chart's values as a table, the throughput axis linear or logarithmic, and the
-// chart exported as PNG or SVG. Unlike the main window it follows the desktop's look.
+// them, the chart's values as a table, the throughput axis linear or logarithmic, a matrix's
+// winner maps and heatmaps in a tab of their own, and the chart or the matrix exported as PNG
+// or SVG. Unlike the main window it follows the desktop's look.
 #pragma once
 
 #include "results/SavedRun.h"
@@ -21,6 +22,7 @@ namespace orvane {
 namespace charts {
 class TChartValues;
 class TChartView;
+class TMatrixView;
 } // namespace charts
 class TDialogs;
 
@@ -34,11 +36,15 @@ public:
     void SetCurrentRun(std::optional<results::TSavedRun> run);
     // Reads each file as a saved run and adds it; a file that can't be read is named in a
     // message and the others are added all the same. A run already shown (the same file, or
-    // the same run under another name) is not added twice.
+    // the same run under another name) is not added twice. A matrix's file is shown in the
+    // Matrix tab instead.
     void AddFiles(const std::vector<std::string>& files);
+    // The matrix in the Matrix tab, which comes to the front.
+    void SetMatrix(results::TSavedMatrix matrix);
 
     charts::TChartView* View() const { return FView; }
     charts::TChartValues* Values() const { return FValues; }
+    charts::TMatrixView* MatrixView() const { return FMatrixView; }
     // One checkable entry per run, in the chart's order.
     QListWidget* RunList() const { return FRunList; }
     QTabWidget* Tabs() const { return FTabs; }
@@ -59,6 +65,7 @@ private:
     QTabWidget* FTabs = nullptr;
     charts::TChartView* FView = nullptr;
     charts::TChartValues* FValues = nullptr;
+    charts::TMatrixView* FMatrixView = nullptr;
     QListWidget* FRunList = nullptr;
     std::optional<results::TSavedRun> FCurrent;
     std::vector<results::TSavedRun> FAdded;

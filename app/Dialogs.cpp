@@ -80,6 +80,14 @@ std::string TQtDialogs::AskChartFileName() {
     return fileDialog.selectedFiles().constFirst().toStdString();
 }
 
+std::optional<TMatrixRequest> TQtDialogs::AskMatrix(const TMatrixRequest& last) {
+    TMatrixDialog dialog(last, QApplication::activeWindow());
+    if (dialog.exec() != QDialog::Accepted) {
+        return std::nullopt;
+    }
+    return dialog.Request();
+}
+
 bool TQtDialogs::ExecuteSaveDialog(TSaveDialog& dialog) {
     QFileDialog fileDialog(QApplication::activeWindow(), QString::fromStdString(dialog.Title),
                            QString::fromStdString(dialog.InitialDir));

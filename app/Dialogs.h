@@ -2,7 +2,10 @@
 // dialogs. The desktop program shows real dialogs; tests answer them.
 #pragma once
 
+#include "app/MatrixDialog.h"
+
 #include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,6 +46,8 @@ public:
     virtual std::vector<std::string> AskResultsToAdd(const std::string& directory) = 0;
     // Asks where the chart goes ("*.png" or "*.svg"); empty when the user cancels.
     virtual std::string AskChartFileName() = 0;
+    // Asks what a matrix measures, starting from `last`; none when the user cancels.
+    virtual std::optional<TMatrixRequest> AskMatrix(const TMatrixRequest& last) = 0;
 };
 
 // The real dialogs of the desktop program.
@@ -55,6 +60,7 @@ public:
     TResultsFileChoice AskResultsFileName() override;
     std::vector<std::string> AskResultsToAdd(const std::string& directory) override;
     std::string AskChartFileName() override;
+    std::optional<TMatrixRequest> AskMatrix(const TMatrixRequest& last) override;
 };
 
 } // namespace orvane

@@ -244,6 +244,9 @@ void TMainForm::CreateMeasuringMenu() {
     FChartAction = menu->addAction(QStringLiteral("C&hart..."));
     FChartAction->setObjectName(QStringLiteral("Chart"));
     connect(FChartAction, &QAction::triggered, this, [this] { Guarded([this] { ShowChart(); }); });
+    FMatrixAction = menu->addAction(QStringLiteral("&Matrix..."));
+    FMatrixAction->setObjectName(QStringLiteral("Matrix"));
+    connect(FMatrixAction, &QAction::triggered, this, [this] { Guarded([this] { RunMatrix(); }); });
     menu->addSeparator();
     FKeepHistory = menu->addAction(QStringLiteral("&Keep run history"));
     FKeepHistory->setObjectName(QStringLiteral("KeepHistory"));

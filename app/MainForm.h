@@ -3,10 +3,12 @@
 #pragma once
 
 #include "app/Dialogs.h"
+#include "app/MatrixDialog.h"
 #include "app/SaveDialog.h"
 #include "bench/AccessMethod.h"
 #include "bench/BenchmarkRun.h"
 #include "bench/RunHost.h"
+#include "results/MatrixRecord.h"
 #include "results/RunRecord.h"
 
 #include <QWidget>
@@ -128,6 +130,9 @@ public:
     void AddResultRow(TResultList list, const TResultRow& row) override;
     void CeilingMeasured(const TCeiling& ceiling) override;
     void CeilingRefused(const std::string& reason) override;
+    void BeginMatrix(const TMatrixPlan& plan) override;
+    void MatrixCellBegins(const TMatrixPlan& plan, std::size_t unit) override;
+    void AddMatrixRow(const TMatrixUnit& unit, const TResultRow& row) override;
 
     // The result lists' context menu: how the next run measures, and the last run's rows
     // copied, saved or kept in the history.
@@ -136,6 +141,7 @@ public:
     QAction* SaveResultsAction() const { return FSaveResults; }
     QAction* KeepHistoryAction() const { return FKeepHistory; }
     QAction* ChartAction() const { return FChartAction; }
+    QAction* MatrixAction() const { return FMatrixAction; }
     // The chart window, once "Chart..." has opened it.
     TChartWindow* Chart() const { return FChart; }
 
@@ -162,6 +168,9 @@ private:
     void CopyResults();
     void SaveResultsAs();
     void ShowChart();
+    // "Matrix...": asks what to measure, runs it as a run runs (Stop, the gauge, the chunk
+    // bar), names the current cell in the caption, and shows the result in the chart window.
+    void RunMatrix();
     // The last run as the chart shows it; none before a run has rows.
     std::optional<results::TSavedRun> LastRun() const;
     void KeepInHistory(TRunOutcome outcome);
@@ -182,9 +191,14 @@ private:
     QAction* FSaveResults = nullptr;
     QAction* FKeepHistory = nullptr;
     QAction* FChartAction = nullptr;
+    QAction* FMatrixAction = nullptr;
     TChartWindow* FChart = nullptr;
     // The last run's description and rows, for copying, saving, the chart and the history.
     results::TRunRecord FRecord;
+    // The last matrix and what it was asked to measure.
+    results::TMatrixRecord FMatrixRecord;
+    TMatrixRequest FMatrixRequest;
+    std::string FRunCaption; // as the run set it; a matrix adds its current cell
 
     std::int32_t FBlockSize = 0;
     std::int32_t FChunkSize = 0;

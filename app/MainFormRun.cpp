@@ -88,6 +88,64 @@ void TMainForm::ShowChart() {
     FChart->activateWindow();
 }
 
+void TMainForm::RunMatrix() {
+    const std::optional<TMatrixRequest> request = FDialogs.AskMatrix(FMatrixRequest);
+    if (!request || request->BlockPositions.empty() || request->Configurations.empty()) {
+        return;
+    }
+    FMatrixRequest = *request;
+    // The bar shows the size the matrix measures, and lowers it where the space is short.
+    FileSizeTrackBar->setValue(request->FileSizePosition);
+    TMatrixPlan plan(request->Configurations, request->BlockPositions, request->Mode,
+                     NewMatrixSeed());
+    if (FChart != nullptr) {
+        FChart->setEnabled(false);
+    }
+    const TRunOutcome outcome = FRun.ExecuteMatrix(*this, plan);
+    if (FCloseRequested) {
+        close();
+        return;
+    }
+    setWindowTitle(QString::fromStdString(FRunCaption));
+    FMatrixRecord.Finish(outcome, FRun.TestFileName());
+    if (FChart != nullptr) {
+        FChart->setEnabled(true);
+    }
+    if (FMatrixRecord.Outcome() == outcome && FMatrixRecord.HasCells()) {
+        if (FKeepHistory->isChecked()) {
+            if (const std::string problem = FMatrixRecord.KeepInHistory(); !problem.empty()) {
+                FDialogs.ShowMessageDialog("The matrix is not kept in the history: " + problem,
+                                           TMsgDlgType::mtWarning, TMsgDlgButtons::mbOK);
+            }
+        }
+        ShowChart();
+        FChart->SetMatrix(FMatrixRecord.Matrix());
+    }
+    if (outcome != TRunOutcome::Cancelled && outcome != TRunOutcome::FileExists) {
+        MentionLeftovers(FRun.TestDir());
+    }
+}
+
+void TMainForm::BeginMatrix(const TMatrixPlan& plan) {
+    results::TRunSettings settings;
+    settings.FileSizePosition = FileSizeTrackBar->value();
+    settings.Mode = plan.Mode();
+    FMatrixRecord.Begin(settings, FRun.TestDir(), "orvane", plan);
+}
+
+void TMainForm::MatrixCellBegins(const TMatrixPlan& plan, std::size_t unit) {
+    setWindowTitle(QStringLiteral("%1 - cell %2 of %3%4: %5")
+                       .arg(QString::fromStdString(FRunCaption))
+                       .arg(plan.Started())
+                       .arg(plan.Mode().UntilSteady ? QStringLiteral("at most ") : QString())
+                       .arg(plan.MostIterations())
+                       .arg(QString::fromStdString(MatrixUnitName(plan.Units()[unit]))));
+}
+
+void TMainForm::AddMatrixRow(const TMatrixUnit& unit, const TResultRow& row) {
+    FMatrixRecord.Add(unit, row);
+}
+
 void TMainForm::CopyResults() {
     QGuiApplication::clipboard()->setText(QString::fromStdString(results::TabText(FRecord.Run())));
 }
@@ -213,6 +271,7 @@ void TMainForm::ReportFailure(const std::exception& error) {
 }
 
 void TMainForm::SetCaption(const std::string& caption) {
+    FRunCaption = caption;
     setWindowTitle(QString::fromStdString(caption));
 }
 

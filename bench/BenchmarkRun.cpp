@@ -45,6 +45,12 @@ std::size_t Index(TResultList list) {
     return list == TResultList::Write ? 0 : 1;
 }
 
+// The gauge counts the blocks of a pass.
+std::int32_t BlocksPerPass(const TRunHost& host, std::int32_t blockSize) {
+    return static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
+                                     static_cast<std::uint32_t>(blockSize));
+}
+
 std::string CaptionOf(const std::string& testFileName) {
     return "Orvane [" + testFileName + "]";
 }
@@ -62,7 +68,83 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
     stop = false;
     FBlockSize = BlockSizes[static_cast<std::size_t>(host.Position(TScale::Blocks))];
     host.SetSizes(FBlockSize, ChunkSizes[static_cast<std::size_t>(host.Position(TScale::Chunks))]);
+    if (const std::optional<TRunOutcome> ended = Prepare(host)) {
+        return *ended;
+    }
+    FMode = host.MeasuringMode();
+    FMode.Repeats = std::max(FMode.Repeats, 1);
+    TRepeatPlan plan(ChunkSizes.size(), FMode);
+    ResetSamples(ChunkSizes.size());
+    const auto begin = [&] {
+        host.SetGaugeRange(BlocksPerPass(host, FBlockSize));
+        host.ClearResults();
+    };
+    // Each repeat is a whole iteration with a file of its own, so that no repeat inherits
+    // the previous one's file, blocks or cache.
+    const auto sweep = [&] {
+        for (std::optional<std::size_t> counter = plan.Next(); counter && !stop;
+             counter = plan.Next()) {
+            const std::size_t chunk = *counter;
+            RunIteration(
+                host,
+                {host.AccessMethod(), host.WriteBuffered(), host.ReadBuffered(), FBlockSize, chunk},
+                [&](TResultList list, const TSample& sample) {
+                    Keep(host, plan, chunk, list, sample);
+                });
+        }
+    };
+    // A stop or an error ends the rounds early: what each chunk size measured so far stands.
+    return Measure(host, begin, sweep, [&] { AddRows(host, plan, true); });
+}
 
+TRunOutcome TBenchmarkRun::ExecuteMatrix(TRunHost& host, TMatrixPlan& plan) {
+    bool& stop = host.StopFlag();
+    stop = false;
+    if (const std::optional<TRunOutcome> ended = Prepare(host)) {
+        return *ended;
+    }
+    FMode = plan.Mode();
+    FMode.Repeats = std::max(FMode.Repeats, 1);
+    const std::vector<TMatrixUnit>& units = plan.Units();
+    ResetSamples(units.size());
+    const auto sweep = [&] {
+        for (std::optional<std::size_t> next = plan.Next(); next && !stop; next = plan.Next()) {
+            const std::size_t index = *next;
+            const TMatrixUnit& unit = units[index];
+            const TMatrixConfiguration& configuration = MatrixConfigurations()[unit.Configuration];
+            FBlockSize = BlockSizes[unit.BlockPosition];
+            FCell = MatrixUnitName(unit);
+            host.MatrixCellBegins(plan, index);
+            host.SetGaugeRange(BlocksPerPass(host, FBlockSize));
+            RunIteration(host,
+                         {configuration.Method, configuration.Buffered, configuration.Buffered,
+                          FBlockSize, unit.RunChunkPosition()},
+                         [&](TResultList list, const TSample& sample) {
+                             plan.Record(index, list, Collect(host, index, list, sample));
+                         });
+        }
+        FCell.clear();
+    };
+    // Every cell with a sample has its row, whether the matrix ran to its end or not.
+    const auto finish = [&] {
+        for (const TResultList list : {TResultList::Write, TResultList::Read}) {
+            for (std::size_t index = 0; index < units.size(); ++index) {
+                if (FSamples[Index(list)][index].empty()) {
+                    continue;
+                }
+                const TMatrixUnit& unit = units[index];
+                host.AddMatrixRow(unit, MakeRow(host, list, index, plan.Samples(index, list),
+                                                plan.Steady(index, list),
+                                                ChunkSizes[unit.RunChunkPosition()],
+                                                BlockSizes[unit.BlockPosition]));
+            }
+        }
+    };
+    return Measure(
+        host, [&] { host.BeginMatrix(plan); }, sweep, finish);
+}
+
+std::optional<TRunOutcome> TBenchmarkRun::Prepare(TRunHost& host) {
     TNameCheck name{};
     const TTestFileChoice choice = ChooseName(host, name);
     if (choice == TTestFileChoice::Cancelled) {
@@ -89,41 +171,39 @@ TRunOutcome TBenchmarkRun::Execute(TRunHost& host) {
         }
         return TRunOutcome::NotEnoughSpace;
     }
+    return std::nullopt;
+}
 
-    FMode = host.MeasuringMode();
-    FMode.Repeats = std::max(FMode.Repeats, 1);
-    FDevice = platform::BlockDeviceOf(FTestDir);
-    TRepeatPlan plan(ChunkSizes.size(), FMode);
+void TBenchmarkRun::ResetSamples(std::size_t count) {
     for (auto& samples : FSamples) {
-        samples.assign(ChunkSizes.size(), {});
+        samples.assign(count, {});
     }
-    FChunkLabels.assign(ChunkSizes.size(), {});
+    FChunkLabels.assign(count, {});
+}
 
+TRunOutcome TBenchmarkRun::Measure(TRunHost& host, const std::function<void()>& begin,
+                                   const std::function<void()>& sweep,
+                                   const std::function<void()>& finish) {
+    const bool& stop = host.StopFlag();
+    FDevice = platform::BlockDeviceOf(FTestDir);
     FMarkWarned = false;
+    FCell.clear();
     const platform::TStoppedTimeWatch stops;
     host.BeforeFirstPass(); // a stop while it waits ends the run before any pass
     host.Lock();
-    std::memset(BlockBuffer, 0, static_cast<std::size_t>(FBlockSize));
-    host.SetGaugeRange(static_cast<std::int32_t>(static_cast<std::uint32_t>(host.FileSize()) /
-                                                 static_cast<std::uint32_t>(FBlockSize)));
-    host.ClearResults();
+    std::memset(BlockBuffer, 0, sizeof BlockBuffer);
+    begin();
     try {
         if (FMode.Ceiling) {
             TakeCeiling(host);
         }
-        // Each repeat is a whole iteration with a file of its own, so that no repeat inherits
-        // the previous one's file, blocks or cache.
-        for (std::optional<std::size_t> counter = plan.Next(); counter && !stop;
-             counter = plan.Next()) {
-            RunIteration(host, plan, *counter);
-        }
-        // A stop ends the rounds early: what each chunk size measured so far stands.
-        AddRows(host, plan, true);
+        sweep();
+        finish();
     } catch (const std::exception& error) {
-        // So do the passes measured before an error.
-        AddRows(host, plan, true);
+        finish();
         // What failed in the clean-up after it goes with it, not in its place.
-        std::string text = error.what();
+        std::string text =
+            FCell.empty() ? error.what() : "In the cell " + FCell + ": " + error.what();
         for (const std::string& later : TakeSecondaryErrors()) {
             text = ExceptionBoxText(text);
             text += "\rAfterwards: ";
@@ -175,15 +255,22 @@ void TBenchmarkRun::CreateTestFile(TRunHost& host, TCreatedFile& testFile) {
     }
 }
 
-void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t counter) {
+void TBenchmarkRun::RunIteration(TRunHost& host, const TIterationSettings& settings,
+                                 const TKeep& keep) {
     const bool& stop = host.StopFlag();
     if (stop) {
         return; // skipped whole: no clean-up, the chunk bar stays
     }
-    const std::int32_t chunkSize = ChunkSizes[counter];
+    const std::size_t counter = settings.ChunkPosition;
     TCreatedFile testFile(FTestFileName);
-    TIteration it{host,       FTestFileName, static_cast<std::uint32_t>(host.FileSize()),
-                  FBlockSize, chunkSize,     BlockBuffer};
+    TIteration it{host,
+                  FTestFileName,
+                  static_cast<std::uint32_t>(host.FileSize()),
+                  settings.BlockSize,
+                  ChunkSizes[counter],
+                  BlockBuffer,
+                  settings.WriteBuffered,
+                  settings.ReadBuffered};
     const TMethodOps* ops = nullptr;
     std::unique_ptr<TMethodState> state;
     // Every open of the name must find the file this iteration created, before anything
@@ -201,8 +288,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t 
     };
     try {
         host.SetPosition(TScale::Chunks, static_cast<int>(counter));
-        FChunkLabels[counter] = host.ChunkLabel();
-        ops = &MethodOps(host.AccessMethod());
+        ops = &MethodOps(settings.Method);
         state = ops->NewState();
         CreateTestFile(host, testFile);
         ops->PrepareOpen(it, *state);
@@ -248,7 +334,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t 
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            Keep(host, plan, counter, TResultList::Write, {write, writeProbe.Proof()});
+            keep(TResultList::Write, {write, writeProbe.Proof()});
         }
 
         host.SetGaugeProgress(0);
@@ -277,7 +363,7 @@ void TBenchmarkRun::RunIteration(TRunHost& host, TRepeatPlan& plan, std::size_t 
         host.Pause(PhasePause);
         host.ProcessMessages();
         if (!stop) {
-            Keep(host, plan, counter, TResultList::Read, {read, readProbe.Proof()});
+            keep(TResultList::Read, {read, readProbe.Proof()});
         }
         host.SetPhaseColour(TPhaseColour::Idle);
         host.ProcessMessages();
@@ -334,10 +420,16 @@ void TBenchmarkRun::DropFromCache(TRunHost& host) {
     }
 }
 
+double TBenchmarkRun::Collect(TRunHost& host, std::size_t index, TResultList list,
+                              const TSample& sample) {
+    FSamples[Index(list)][index].push_back(sample);
+    FChunkLabels[index] = host.ChunkLabel();
+    return std::chrono::duration<double>(Duration(sample.Timing)).count();
+}
+
 void TBenchmarkRun::Keep(TRunHost& host, TRepeatPlan& plan, std::size_t counter, TResultList list,
                          const TSample& sample) {
-    FSamples[Index(list)][counter].push_back(sample);
-    plan.Record(counter, list, std::chrono::duration<double>(Duration(sample.Timing)).count());
+    plan.Record(counter, list, Collect(host, counter, list, sample));
     AddRows(host, plan, false);
 }
 
@@ -351,7 +443,14 @@ void TBenchmarkRun::AddRows(TRunHost& host, TRepeatPlan& plan, bool rest) {
 
 void TBenchmarkRun::AddRow(TRunHost& host, const TRepeatPlan& plan, TResultList list,
                            std::size_t counter) {
-    const std::vector<TSample>& samples = FSamples[Index(list)][counter];
+    host.AddResultRow(list, MakeRow(host, list, counter, plan.Samples(counter, list),
+                                    plan.Steady(counter, list), ChunkSizes[counter], FBlockSize));
+}
+
+TResultRow TBenchmarkRun::MakeRow(TRunHost& host, TResultList list, std::size_t index,
+                                  const std::vector<double>& durations, std::optional<bool> steady,
+                                  std::int32_t chunkSize, std::int32_t blockSize) const {
+    const std::vector<TSample>& samples = FSamples[Index(list)][index];
     // The median duration; with an even count the mean of the middle two. The proof is
     // that of the middle (lower middle) pass.
     std::vector<std::size_t> order(samples.size());
@@ -370,8 +469,8 @@ void TBenchmarkRun::AddRow(TRunHost& host, const TRepeatPlan& plan, TResultList 
     TResultRow row;
     row.Proof = median.Proof;
     // The plan's copy of the durations is the one its steadiness was judged on.
-    row.DurationSamples = plan.Samples(counter, list);
-    row.Steady = plan.Steady(counter, list);
+    row.DurationSamples = durations;
+    row.Steady = steady;
     // A stop in any repeat marks the row, whose samples include that repeat's time.
     row.Proof.StoppedSeconds.reset();
     for (const TSample& sample : samples) {
@@ -381,13 +480,13 @@ void TBenchmarkRun::AddRow(TRunHost& host, const TRepeatPlan& plan, TResultList 
         }
     }
     row.Pass = list;
-    row.ChunkLabel = FChunkLabels[counter];
-    row.ChunkBytes = static_cast<std::uint32_t>(ChunkSizes[counter]);
-    row.BlockBytes = static_cast<std::uint32_t>(FBlockSize);
+    row.ChunkLabel = FChunkLabels[index];
+    row.ChunkBytes = static_cast<std::uint32_t>(chunkSize);
+    row.BlockBytes = static_cast<std::uint32_t>(blockSize);
     row.FileBytes = static_cast<std::uint32_t>(host.FileSize());
     row.Start = timing.Start;
     row.End = timing.End;
-    host.AddResultRow(list, row);
+    return row;
 }
 
 } // namespace orvane

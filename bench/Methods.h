@@ -25,6 +25,9 @@ struct TIteration {
     std::int32_t BlockSize;
     std::int32_t ChunkSize;
     std::uint8_t* Buffer; // the run's block buffer, zero-filled
+    // The boxes as they stood when the iteration began (a matrix sets them per cell).
+    bool WriteBuffered = false;
+    bool ReadBuffered = false;
 };
 
 // The file object a method keeps from its prepare open to its clean-up.

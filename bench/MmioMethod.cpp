@@ -23,7 +23,7 @@ TMMIOFile& FileOf(TMethodState& state) {
 }
 
 void CreateForWriting(TIteration& it, TMethodState& state) {
-    const bool buffered = it.Host.WriteBuffered();
+    const bool buffered = it.WriteBuffered;
     FileOf(state).SetMode(buffered, maWrite, msExclusive);
     FileOf(state).CreateNew();
     if (buffered) {
@@ -64,7 +64,7 @@ void ClosePass(TIteration&, TMethodState& state) {
 }
 
 void OpenForRead(TIteration& it, TMethodState& state) {
-    const bool buffered = it.Host.ReadBuffered();
+    const bool buffered = it.ReadBuffered;
     FileOf(state).SetMode(buffered, maRead, msExclusive);
     FileOf(state).OpenExisting();
     if (buffered) {

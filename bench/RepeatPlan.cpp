@@ -4,6 +4,7 @@
 #include "bench/Statistics.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace orvane {
 
@@ -15,10 +16,15 @@ std::size_t Index(TResultList list) {
 
 } // namespace
 
-TRepeatPlan::TRepeatPlan(std::size_t chunkCount, const TMeasuringMode& mode)
+TRepeatPlan::TRepeatPlan(std::size_t chunkCount, const TMeasuringMode& mode, TRoundOrder order)
     : FChunks(chunkCount), FUntilSteady(mode.UntilSteady), FTargetPercent(mode.TargetPercent),
       FMaxRounds(mode.UntilSteady ? std::max(mode.MaxRepeats, static_cast<int>(MinimumSamples))
-                                  : std::max(mode.Repeats, 1)) {}
+                                  : std::max(mode.Repeats, 1)),
+      FRoundOrder(std::move(order)) {
+    if (FRoundOrder) {
+        FOrder = FRoundOrder(FRound);
+    }
+}
 
 bool TRepeatPlan::Final(const TChunk& chunk) const {
     return chunk.Settled || chunk.Runs >= FMaxRounds;
@@ -27,10 +33,12 @@ bool TRepeatPlan::Final(const TChunk& chunk) const {
 std::optional<std::size_t> TRepeatPlan::Next() {
     for (;;) {
         for (; FCursor < FChunks.size(); ++FCursor) {
-            TChunk& chunk = FChunks[FCursor];
+            const std::size_t index = FOrder.empty() ? FCursor : FOrder[FCursor];
+            TChunk& chunk = FChunks[index];
             if (!Final(chunk)) {
                 ++chunk.Runs;
-                return FCursor++;
+                ++FCursor;
+                return index;
             }
         }
         if (FRound >= FMaxRounds || std::all_of(FChunks.begin(), FChunks.end(),
@@ -39,6 +47,9 @@ std::optional<std::size_t> TRepeatPlan::Next() {
         }
         ++FRound;
         FCursor = 0;
+        if (FRoundOrder) {
+            FOrder = FRoundOrder(FRound);
+        }
     }
 }
 

@@ -2,20 +2,27 @@
 // over the chunk sizes (so that a slow drift of the machine spreads over all of them), a fixed
 // number of rounds or, until steady, later rounds only for the chunk sizes not yet steady.
 // Pure: it is told each pass's duration and answers what to run and which rows are complete.
+// A matrix plans its cells with it as a run plans its chunk sizes, each round in an order of
+// its own.
 #pragma once
 
 #include "bench/ResultRow.h"
 #include "bench/RunHost.h"
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <vector>
 
 namespace orvane {
 
+// The order in which round `round` (from 1) visits the items: a permutation of their indices.
+using TRoundOrder = std::function<std::vector<std::size_t>(int round)>;
+
 class TRepeatPlan {
 public:
-    TRepeatPlan(std::size_t chunkCount, const TMeasuringMode& mode);
+    // Without an order, every round visits the items in index order.
+    TRepeatPlan(std::size_t chunkCount, const TMeasuringMode& mode, TRoundOrder order = {});
 
     // The chunk size to run next, starting its next run; none when the plan is done.
     std::optional<std::size_t> Next();
@@ -54,8 +61,10 @@ private:
     double FTargetPercent = 0;
     int FMaxRounds = 1;
     int FRound = 1;
-    std::size_t FCursor = 0;        // the next chunk size this round looks at
-    std::size_t FTaken[2] = {0, 0}; // rows taken, by TResultList
+    std::size_t FCursor = 0; // the position in this round's order it looks at next
+    TRoundOrder FRoundOrder;
+    std::vector<std::size_t> FOrder; // this round's; empty: index order
+    std::size_t FTaken[2] = {0, 0};  // rows taken, by TResultList
 };
 
 } // namespace orvane

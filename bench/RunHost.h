@@ -6,11 +6,15 @@
 #include "bench/Ceiling.h"
 #include "bench/ResultRow.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <exception>
 #include <string>
 
 namespace orvane {
+
+class TMatrixPlan;
+struct TMatrixUnit;
 
 enum class TScale { Files, Blocks, Chunks };
 
@@ -75,6 +79,12 @@ public:
     // ceiling): where a host that was asked to start at a given moment waits for it, taking
     // in a stop meanwhile. Nothing is on disk yet.
     virtual void BeforeFirstPass() {}
+    // A matrix: told once before its first cell (where a run clears its results), as each
+    // cell's iteration begins (`unit` of the plan's units), and given every row its cells
+    // measured (the pass in the row) once it ends, stopped or failed. A run tells none of it.
+    virtual void BeginMatrix(const TMatrixPlan&) {}
+    virtual void MatrixCellBegins(const TMatrixPlan&, std::size_t /*unit*/) {}
+    virtual void AddMatrixRow(const TMatrixUnit&, const TResultRow&) {}
 
     // The stop flag: cleared at the start of a run, set only while the host processes
     // events. The run reads it between blocks, so it is handed out once.

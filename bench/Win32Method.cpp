@@ -22,7 +22,7 @@ TKoHugeFile& FileOf(TMethodState& state) {
 }
 
 void OpenForWriting(TIteration& it, TMethodState& state) {
-    if (it.Host.WriteBuffered()) {
+    if (it.WriteBuffered) {
         FileOf(state).RewriteBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
     } else {
         FileOf(state).Rewrite(1);
@@ -67,7 +67,7 @@ void ClosePass(TIteration&, TMethodState& state) {
 }
 
 void OpenForRead(TIteration& it, TMethodState& state) {
-    if (it.Host.ReadBuffered()) {
+    if (it.ReadBuffered) {
         FileOf(state).ResetBuffered(1, static_cast<std::uint32_t>(it.ChunkSize), false);
     } else {
         FileOf(state).Reset(1);

@@ -15,7 +15,7 @@ enum class TChartFormat { Png, Svg };
 std::optional<TChartFormat> ChartFormatOf(const std::string& fileName);
 
 struct TChartRequest {
-    std::vector<std::string> Files; // saved runs
+    std::vector<std::string> Files; // saved runs, or a saved matrix (the first file is drawn)
     TChartFormat Format = TChartFormat::Svg;
     bool LogThroughput = false;
     bool ByHost = false; // the runs as a fleet: a series per host and the fleet's band

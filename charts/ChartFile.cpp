@@ -3,6 +3,7 @@
 
 #include "charts/ThroughputChart.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QChart>
 #include <QGraphicsScene>
@@ -10,6 +11,8 @@
 #include <QPainter>
 #include <QSvgGenerator>
 #include <QTextDocumentFragment>
+#include <cstdio>
+#include <memory>
 
 namespace orvane::charts {
 
@@ -20,6 +23,13 @@ void Draw(QGraphicsScene& scene, QPaintDevice& device, QSize size) {
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF area(QPointF(0, 0), size);
     scene.render(&painter, area, area);
+}
+
+// Qt's chatter below a critical message stays off the terminal.
+void Quiet(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type == QtCriticalMsg || type == QtFatalMsg) {
+        std::fprintf(stderr, "%s\n", qPrintable(message));
+    }
 }
 
 } // namespace
@@ -58,6 +68,24 @@ QByteArray RenderChart(QChart& chart, TChartFormat format, QSize size) {
         chart.setGeometry(geometry);
     }
     return bytes;
+}
+
+TOffscreenQt::TOffscreenQt() {
+    if (QCoreApplication::instance() == nullptr) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        qInstallMessageHandler(Quiet);
+        static int argc = 1;
+        static char name[] = "orvane-cli";
+        static char* argv[] = {name, nullptr};
+        FApp = std::make_unique<QApplication>(argc, argv);
+    }
+}
+
+TOffscreenQt::~TOffscreenQt() {
+    if (FApp) {
+        FApp.reset();
+        qInstallMessageHandler(nullptr);
+    }
 }
 
 } // namespace orvane::charts

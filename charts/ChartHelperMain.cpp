@@ -18,6 +18,7 @@
 #include <memory>
 #include <system_error>
 #include <thread>
+#include <variant>
 
 namespace {
 
@@ -84,9 +85,15 @@ int main(int argc, char** argv) {
     }
     std::vector<results::TSavedRun> runs;
     std::optional<results::TFleet> fleet;
+    std::optional<results::TSavedMatrix> matrix; // a matrix file: its winner maps and heatmaps
     try {
         for (const std::string& file : request->Files) {
-            runs.push_back(results::LoadSavedRun(file));
+            results::TSavedResults saved = results::LoadSavedResults(file);
+            if (auto* run = std::get_if<results::TSavedRun>(&saved)) {
+                runs.push_back(std::move(*run));
+            } else if (!matrix) {
+                matrix = std::get<results::TSavedMatrix>(std::move(saved));
+            }
         }
         if (request->ByHost) {
             fleet = results::MakeFleet(runs, request->Force);
@@ -104,11 +111,17 @@ int main(int argc, char** argv) {
     qInstallMessageHandler(Quiet);
     int qtArgc = 1;
     QApplication app(qtArgc, argv);
-    charts::TChartOptions options;
-    options.LogThroughput = request->LogThroughput;
-    const std::unique_ptr<QChart> chart(fleet ? charts::MakeFleetChart(*fleet, options)
-                                              : charts::MakeThroughputChart(runs, options));
-    const QByteArray bytes = charts::RenderChart(*chart, request->Format);
+    QByteArray bytes;
+    if (matrix) {
+        const std::string drawn = charts::RenderMatrixChart(*matrix, request->Format);
+        bytes = QByteArray(drawn.data(), static_cast<qsizetype>(drawn.size()));
+    } else {
+        charts::TChartOptions options;
+        options.LogThroughput = request->LogThroughput;
+        const std::unique_ptr<QChart> chart(fleet ? charts::MakeFleetChart(*fleet, options)
+                                                  : charts::MakeThroughputChart(runs, options));
+        bytes = charts::RenderChart(*chart, request->Format);
+    }
     if (bytes.isEmpty() || !WriteAll(bytes)) {
         std::fprintf(stderr, "orvane-chart: the chart could not be handed over: %s\n",
                      bytes.isEmpty() ? "nothing was drawn" : std::strerror(errno));

@@ -6,8 +6,11 @@
 #include "bench/ShownText.h"
 #include "bench/TestFile.h"
 #include "charts/ChartExport.h"
+#include "cli/ChartOutput.h"
 #include "cli/CliHost.h"
+#include "cli/CurrentDirectory.h"
 #include "cli/Leftovers.h"
+#include "cli/MatrixCommand.h"
 #include "cli/Output.h"
 #include "platform/OsCalls.h"
 #include "platform/StopSignals.h"
@@ -21,29 +24,14 @@
 #include <ostream>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
+#include <variant>
 
 namespace orvane::cli {
 
 using results::SameFile;
 
 namespace {
-
-const char* const NoChartHelperText =
-    "orvane-cli: --chart needs the orvane package (the window and its charts), which is not "
-    "installed here; everything else works without it.\n";
-
-class TCurrentDirectoryKeeper {
-public:
-    TCurrentDirectoryKeeper() : FDirectory(results::CurrentDirectory()) {}
-    ~TCurrentDirectoryKeeper() {
-        if (!FDirectory.empty()) {
-            [[maybe_unused]] const int ignored = ::chdir(FDirectory.c_str());
-        }
-    }
-
-private:
-    std::string FDirectory;
-};
 
 // Every name the user gave means what it meant where the program was started, whatever
 // directory the run changes into later.
@@ -100,9 +88,9 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
         return ExitUsage;
     }
     // Asked before anything is read or written: without the helper there is no chart.
-    const std::string chartHelper = options.Chart.empty() ? "" : charts::FindChartHelper();
-    if (!options.Chart.empty() && chartHelper.empty()) {
-        err << NoChartHelperText;
+    bool noHelper = false;
+    const std::string chartHelper = ChartHelperFor(options.Chart, err, noHelper);
+    if (noHelper) {
         return ExitUsage;
     }
     for (const auto& [path, what] :
@@ -116,13 +104,27 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
         }
     }
     std::vector<results::TSavedRun> runs;
+    std::vector<results::TSavedMatrix> matrices;
     try {
         for (const std::string& file : options.ReportFiles) {
-            runs.push_back(results::LoadSavedRun(file));
+            results::TSavedResults saved = results::LoadSavedResults(file);
+            if (auto* run = std::get_if<results::TSavedRun>(&saved)) {
+                runs.push_back(std::move(*run));
+            } else {
+                matrices.push_back(std::get<results::TSavedMatrix>(std::move(saved)));
+            }
         }
     } catch (const results::EResultsFile& error) {
         err << "orvane-cli: " << EscapeControls(error.what()) << "\n";
         return ExitError;
+    }
+    if (!matrices.empty() && !runs.empty()) {
+        err << "orvane-cli: report compares runs with runs and matrices with matrices; these "
+               "files hold both.\n";
+        return ExitUsage;
+    }
+    if (!matrices.empty()) {
+        return ReportMatrices(matrices, options, out, err, chartHelper);
     }
     std::string text;
     if (options.ByHost) {
@@ -147,20 +149,11 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
     if (options.Chart.empty()) {
         return code;
     }
-    const charts::TChartDrawing chart =
-        charts::DrawChart(chartHelper, {options.ReportFiles, *charts::ChartFormatOf(options.Chart),
-                                        options.LogScale, options.ByHost, options.Force});
-    if (!chart.Problem.empty()) {
-        err << "orvane-cli: the chart could not be drawn: " << EscapeControls(chart.Problem)
-            << "\n";
-        return ExitError;
-    }
-    if (const std::string problem = cli::Deliver(chart.Bytes, options.Chart, out, "the chart");
-        !problem.empty()) {
-        err << "orvane-cli: " << problem << "\n";
-        return ExitError;
-    }
-    return code;
+    const int drawn = DeliverChart(chartHelper,
+                                   {options.ReportFiles, *charts::ChartFormatOf(options.Chart),
+                                    options.LogScale, options.ByHost, options.Force},
+                                   options.Chart, out, err);
+    return drawn != ExitOk ? drawn : code;
 }
 
 } // namespace
@@ -180,6 +173,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     if (options.Report) {
         return CompareSavedRuns(options, out, err);
+    }
+    if (options.Matrix) {
+        return RunMatrix(options, out, err, progress, hooks);
     }
     if (!options.Output.empty()) {
         if (!options.File.empty() && SameFile(options.Output, options.File)) {

@@ -106,7 +106,7 @@ void TCliHost::ReportFailure(const std::exception& error) {
 }
 
 void TCliHost::Lock() {
-    if (FProgress) {
+    if (FProgress && FMatrix == nullptr) { // a matrix counts its cells from BeginMatrix
         // Until steady, a chunk size may settle before its last possible pass.
         const TMeasuringMode& mode = FOptions.Mode;
         FProgressLine.Start(static_cast<int>(2 * ChunkSizes.size()) *
@@ -120,8 +120,32 @@ void TCliHost::Unlock() {
 }
 
 void TCliHost::SetPhaseColour(TPhaseColour colour) {
-    if (FProgress && (colour == TPhaseColour::Write || colour == TPhaseColour::Read)) {
-        FProgressLine.PassBegins(ChunkLabel(), colour == TPhaseColour::Write ? "write" : "read");
+    if (!FProgress || (colour != TPhaseColour::Write && colour != TPhaseColour::Read)) {
+        return;
+    }
+    const char* pass = colour == TPhaseColour::Write ? "write" : "read";
+    if (FMatrix != nullptr) {
+        FProgressLine.PhaseBegins(pass);
+    } else {
+        FProgressLine.PassBegins(ChunkLabel(), pass);
+    }
+}
+
+void TCliHost::BeginMatrix(const TMatrixPlan& plan) {
+    if (FProgress) {
+        FProgressLine.StartCells(static_cast<int>(plan.MostIterations()), plan.Mode().UntilSteady);
+    }
+}
+
+void TCliHost::MatrixCellBegins(const TMatrixPlan& plan, std::size_t unit) {
+    if (FProgress) {
+        FProgressLine.CellBegins(MatrixUnitName(plan.Units()[unit]));
+    }
+}
+
+void TCliHost::AddMatrixRow(const TMatrixUnit& unit, const TResultRow& row) {
+    if (FMatrix != nullptr) {
+        FMatrix->Add(unit, row);
     }
 }
 

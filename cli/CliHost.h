@@ -8,6 +8,7 @@
 #include "cli/CliApp.h"
 #include "cli/CliOptions.h"
 #include "cli/Progress.h"
+#include "results/MatrixRecord.h"
 #include "results/RunRecord.h"
 
 #include <iosfwd>
@@ -51,6 +52,12 @@ public:
     void CeilingRefused(const std::string& reason) override { FRecord.SetCeilingNote(reason); }
     // Waits for --start-at, if given; a time past starts at once with a warning.
     void BeforeFirstPass() override;
+    // A matrix's cells go into `matrix` (begun by its caller), whose run record is the one
+    // this host was given.
+    void SetMatrix(results::TMatrixRecord* matrix) { FMatrix = matrix; }
+    void BeginMatrix(const TMatrixPlan& plan) override;
+    void MatrixCellBegins(const TMatrixPlan& plan, std::size_t unit) override;
+    void AddMatrixRow(const TMatrixUnit& unit, const TResultRow& row) override;
 
     int StopSignal() const { return FStopSignal; }
 
@@ -59,6 +66,7 @@ private:
     std::ostream& FErr;
     const bool FProgress;
     results::TRunRecord& FRecord;
+    results::TMatrixRecord* FMatrix = nullptr;
     const TRunHooks FHooks;
     int FPositions[3];
     bool FStopRequested = false;

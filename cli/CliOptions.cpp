@@ -1,6 +1,7 @@
 // Parsing the options into the run's settings.
 #include "cli/CliOptions.h"
 
+#include "bench/MatrixPlan.h"
 #include "bench/Methods.h"
 #include "bench/Scales.h"
 #include "bench/ShownText.h"
@@ -9,6 +10,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <numeric>
 #include <optional>
 
 #include <CLI/CLI.hpp>
@@ -66,11 +68,80 @@ std::optional<double> Percent(std::string text) {
     return value;
 }
 
+// "a,b,c" or "all" as positions among `names`: each known and named once, ascending; none
+// for anything else, an empty list included.
+std::optional<std::vector<std::size_t>> ListOf(const std::string& text,
+                                               const std::vector<std::string>& names) {
+    std::vector<std::size_t> positions;
+    if (text == "all") {
+        positions.resize(names.size());
+        std::iota(positions.begin(), positions.end(), std::size_t{0});
+        return positions;
+    }
+    std::size_t start = 0;
+    for (;;) {
+        const std::size_t end = text.find(',', start);
+        const std::string item = text.substr(start, end - start);
+        const auto it = std::find(names.begin(), names.end(), item);
+        if (it == names.end()) {
+            return std::nullopt;
+        }
+        const auto position = static_cast<std::size_t>(it - names.begin());
+        if (std::find(positions.begin(), positions.end(), position) != positions.end()) {
+            return std::nullopt;
+        }
+        positions.push_back(position);
+        if (end == std::string::npos) {
+            break;
+        }
+        start = end + 1;
+    }
+    std::sort(positions.begin(), positions.end());
+    return positions;
+}
+
+std::optional<std::uint64_t> Seed(const std::string& text) {
+    std::uint64_t value = 0;
+    const char* end = text.data() + text.size();
+    const auto [last, error] = std::from_chars(text.data(), end, value);
+    if (error != std::errc() || last != end || value > MaxMatrixSeed) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::vector<std::string> ConfigurationNames() {
+    std::vector<std::string> names;
+    for (const TMatrixConfiguration& configuration : MatrixConfigurations()) {
+        names.emplace_back(configuration.Name);
+    }
+    return names;
+}
+
 // A CLI11 check: the value passes or the message names the valid ones.
 template <typename TParse> auto Valid(TParse parse, const std::string& valid) {
     return [parse, valid](const std::string& text) {
         return parse(text) ? std::string() : "expected " + valid + ", not " + text;
     };
+}
+
+// The checks of options that a run and a matrix share, or `report` and a matrix.
+const auto RepeatCheck = Valid(
+    [](const std::string& text) {
+        return text == AutoRepeat || Count(text, 1, MostRepeats).has_value();
+    },
+    RepeatValues);
+const auto MaxRepeatsCheck =
+    Valid([](const std::string& text) { return Count(text, 3, MostRepeats); }, MaxRepeatsValues);
+
+std::string HostLabelCheck(const std::string& label) {
+    const std::string problem = results::HostLabelProblem(label);
+    return problem.empty() ? problem : problem + ", not " + label;
+}
+
+std::string ChartCheck(const std::string& name) {
+    return charts::ChartFormatOf(name) ? std::string()
+                                       : "the chart's name must end in .svg or .png";
 }
 
 } // namespace
@@ -120,19 +191,12 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
                    "run every chunk size N times and report the median (default 1); auto: "
                    "repeat each until its median's confidence interval is within --target")
         ->type_name("N|auto")
-        ->check(Valid(
-                    [](const std::string& text) {
-                        return text == AutoRepeat || Count(text, 1, MostRepeats).has_value();
-                    },
-                    RepeatValues),
-                "");
+        ->check(RepeatCheck, "");
     auto* maxRepeats =
         app.add_option("--max-repeats", maxRepeatsText,
                        "with --repeat auto: the most passes of a chunk size (default 9)")
             ->type_name("N")
-            ->check(Valid([](const std::string& text) { return Count(text, 3, MostRepeats); },
-                          MaxRepeatsValues),
-                    "");
+            ->check(MaxRepeatsCheck, "");
     auto* target =
         app.add_option("--target", targetText,
                        "with --repeat auto: the interval's half-width that counts as steady, "
@@ -142,12 +206,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
     app.add_option("--host-label", options.HostLabel,
                    "the name of this machine in the results (default: its host name)")
         ->type_name("NAME")
-        ->check(
-            [](const std::string& label) {
-                const std::string problem = results::HostLabelProblem(label);
-                return problem.empty() ? problem : problem + ", not " + label;
-            },
-            "");
+        ->check(HostLabelCheck, "");
     auto* startAt =
         app.add_option("--start-at", options.StartAtText,
                        "prepare, then wait until TIME before the first pass, so that many "
@@ -176,12 +235,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
         ->check(CLI::IsMember({"table", "csv", "json"}));
     report->add_option("--chart", options.Chart, "also draw the runs as a chart into FILE")
         ->type_name("FILE.svg|FILE.png")
-        ->check(
-            [](const std::string& name) {
-                return charts::ChartFormatOf(name) ? std::string()
-                                                   : "the chart's name must end in .svg or .png";
-            },
-            "");
+        ->check(ChartCheck, "");
     report->add_option("--output", options.Output,
                        "write the comparison to this file instead of standard output");
     report->add_flag("--log-scale", options.LogScale,
@@ -199,13 +253,89 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
                      "a difference of medians up to P per cent is noise: no change (default 5)")
         ->type_name("P")
         ->check(Valid(Percent, TargetValues), "");
+    // The matrix: the run's options where they mean the same, bound to the same values.
+    CLI::App* matrix = app.add_subcommand(
+        "matrix", "every configuration (access method and buffering) at every block size and "
+                  "chunk size, in a shuffled order: which one wins each cell on this disk");
+    const std::vector<std::string> blockNames = Labels(BlockSizeLabels);
+    const std::vector<std::string> configurationNames = ConfigurationNames();
+    const std::string blockValues =
+        "a list of block sizes from " + Joined(blockNames, ",") + " (each once) or all";
+    const std::string configurationValues =
+        "a list of configurations from " + Joined(configurationNames, ",") + " (each once) or all";
+    std::string blocksText = "1,4,16,64,256";
+    std::string configurationsText = "all";
+    std::string seedText;
+    matrix->add_option("--file-size", fileSize, "test file size: 1M, 2M, ... 1G")
+        ->check(CLI::IsMember(Labels(FileSizeLabels)));
+    matrix
+        ->add_option("--block-sizes", blocksText,
+                     "bytes per transfer call, as a comma-separated list or all (default "
+                     "1,4,16,64,256)")
+        ->type_name("LIST|all")
+        ->check(
+            Valid([&](const std::string& text) { return ListOf(text, blockNames); }, blockValues),
+            "");
+    matrix
+        ->add_option("--configurations", configurationsText,
+                     "comma-separated, from " + Joined(configurationNames, ", ") +
+                         " (buffered: both passes, the buffer the chunk size); default all")
+        ->type_name("LIST|all")
+        ->check(Valid([&](const std::string& text) { return ListOf(text, configurationNames); },
+                      configurationValues),
+                "");
+    matrix->add_flag("--durable", options.Mode.Durable,
+                     "end each write pass only when its data is on the device");
+    matrix->add_flag("--cold", options.Mode.Cold,
+                     "drop the test file from the page cache before each read pass");
+    matrix
+        ->add_option("--repeat", repeat,
+                     "run every cell N times (default 1), or auto: until its median's interval is "
+                     "within --target")
+        ->type_name("N|auto")
+        ->check(RepeatCheck, "");
+    auto* matrixMaxRepeats =
+        matrix
+            ->add_option("--max-repeats", maxRepeatsText,
+                         "with --repeat auto: the most passes of a cell (default 5)")
+            ->type_name("N")
+            ->check(MaxRepeatsCheck, "");
+    auto* matrixTarget =
+        matrix
+            ->add_option("--target", targetText,
+                         "with --repeat auto: the half-width that counts as steady, in per cent "
+                         "(default 5)")
+            ->type_name("P")
+            ->check(Valid(Percent, TargetValues), "");
+    auto* matrixDir = matrix->add_option("--dir", options.Dir,
+                                         "directory for the test files (default: the current one)");
+    matrix->add_option("--format", format, "table, csv or json")
+        ->check(CLI::IsMember({"table", "csv", "json"}));
+    matrix->add_option("--output", options.Output,
+                       "write the matrix to this file instead of standard output");
+    matrix->add_option("--chart", options.Chart, "also draw the heatmaps and winner maps into FILE")
+        ->type_name("FILE.svg|FILE.png")
+        ->check(ChartCheck, "");
+    matrix
+        ->add_option("--seed", seedText,
+                     "the seed of the shuffled order, to repeat an earlier matrix's (default: a "
+                     "fresh one, printed with the results)")
+        ->type_name("N")
+        ->check(Valid(Seed, "a whole number from 0 to " + std::to_string(MaxMatrixSeed)), "");
+    matrix->add_flag("--no-history", options.NoHistory, "don't keep this matrix in the history");
+    matrix
+        ->add_option("--host-label", options.HostLabel,
+                     "the name of this machine in the results (default: its host name)")
+        ->type_name("NAME")
+        ->check(HostLabelCheck, "");
+    app.require_subcommand(0, 1);
     app.set_version_flag("--version", Version);
 
     // CLI11 takes a vector of arguments last first.
     std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
     try {
         app.parse(reversed);
-        if (dir->count() > 0 && options.Dir.empty()) {
+        if ((dir->count() > 0 || matrixDir->count() > 0) && options.Dir.empty()) {
             throw CLI::ValidationError("--dir", "an empty directory name names no directory");
         }
         if (app.count("--clean") > 0 && options.Clean.empty()) {
@@ -222,7 +352,7 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
         if (force->count() > 0 && by.empty()) {
             throw CLI::ValidationError("--force", ForceOnlyText);
         }
-        for (const CLI::Option* steadyOnly : {maxRepeats, target}) {
+        for (const CLI::Option* steadyOnly : {maxRepeats, target, matrixMaxRepeats, matrixTarget}) {
             if (steadyOnly->count() > 0 && repeat != AutoRepeat) {
                 throw CLI::ValidationError(steadyOnly->get_name(), SteadyOnlyText);
             }
@@ -236,7 +366,8 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
         if (dynamic_cast<const CLI::ExtrasError*>(&error) != nullptr) {
             // CLI11 names them last first; the user typed them first first.
             what = "The following arguments were not expected:";
-            for (const CLI::App* part : std::initializer_list<const CLI::App*>{&app, report}) {
+            for (const CLI::App* part :
+                 std::initializer_list<const CLI::App*>{&app, report, matrix}) {
                 for (const std::string& extra : part->remaining()) {
                     what += " " + extra;
                 }
@@ -255,7 +386,11 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
                 "[--no-history] | "
                 "--clean DIR | "
                 "report FILE... [--by host [--force]] [--format table|csv|json] [--output FILE] "
-                "[--chart FILE.svg|FILE.png] [--log-scale] [--threshold P]\n"};
+                "[--chart FILE.svg|FILE.png] [--log-scale] [--threshold P] | "
+                "matrix [--file-size 1M..1G] [--block-sizes LIST|all] [--configurations "
+                "LIST|all] [--durable] [--cold] [--repeat N|auto [--max-repeats N] [--target P]] "
+                "[--dir DIR] [--format table|csv|json] [--output FILE] [--chart "
+                "FILE.svg|FILE.png] [--seed N] [--host-label NAME] [--no-history]\n"};
     }
     static const std::map<std::string, TFormat> formats = {
         {"table", TFormat::Table}, {"csv", TFormat::Csv}, {"json", TFormat::Json}};
@@ -264,10 +399,19 @@ TParseResult ParseOptions(const std::vector<std::string>& arguments, TWallTime n
     options.Format = formats.at(format);
     options.Report = report->parsed();
     options.ByHost = by == "host";
+    if (matrix->parsed()) {
+        options.Matrix = true;
+        options.Configurations = *ListOf(configurationsText, configurationNames);
+        options.BlockPositions = *ListOf(blocksText, blockNames);
+        if (!seedText.empty()) {
+            options.Seed = *Seed(seedText);
+        }
+    }
     if (repeat == AutoRepeat) {
         options.Mode.UntilSteady = true;
-        options.Mode.MaxRepeats = maxRepeatsText.empty() ? options.Mode.MaxRepeats
-                                                         : *Count(maxRepeatsText, 3, MostRepeats);
+        const int mostByDefault = matrix->parsed() ? MatrixMaxRepeats : options.Mode.MaxRepeats;
+        options.Mode.MaxRepeats =
+            maxRepeatsText.empty() ? mostByDefault : *Count(maxRepeatsText, 3, MostRepeats);
         options.Mode.TargetPercent =
             targetText.empty() ? options.Mode.TargetPercent : *Percent(targetText);
     } else {

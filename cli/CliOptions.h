@@ -7,6 +7,7 @@
 #include "cli/StartAt.h"
 #include "results/Report.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +42,11 @@ struct TCliOptions {
     // --start-at: the first pass waits until then, so that a fleet measures at one moment.
     std::optional<TWallTime> StartAt;
     std::string StartAtText; // as given, for messages
+    // `matrix`: every configuration at every block size and chunk size instead of a run.
+    bool Matrix = false;
+    std::vector<std::size_t> Configurations; // indices into MatrixConfigurations(), in order
+    std::vector<std::size_t> BlockPositions; // ascending
+    std::optional<std::uint64_t> Seed;       // none: a fresh one
 };
 
 struct TParseResult {

@@ -1,6 +1,7 @@
 // The progress line.
 #include "cli/Progress.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <ostream>
@@ -31,6 +32,9 @@ TProgressLine::TProgressLine(std::ostream& out, TClock clock)
 void TProgressLine::Start(int totalPasses, bool atMost) {
     FTotal = totalPasses;
     FAtMost = atMost;
+    FNoun = "pass";
+    FPhases = 1;
+    FPhase = 0;
     FPass = 0;
     FStart = FClock();
 }
@@ -39,6 +43,24 @@ void TProgressLine::PassBegins(const std::string& chunkLabel, const char* pass) 
     ++FPass;
     FPercent = 0;
     FChunk = chunkLabel;
+    FKind = pass;
+    Draw(false);
+}
+
+void TProgressLine::StartCells(int totalCells, bool atMost) {
+    Start(totalCells, atMost);
+    FNoun = "cell";
+    FPhases = 2;
+}
+
+void TProgressLine::CellBegins(const std::string& cellName) {
+    FPhase = -1; // its write pass comes next
+    PassBegins(cellName, "");
+}
+
+void TProgressLine::PhaseBegins(const char* pass) {
+    FPhase = std::min(FPhase + 1, FPhases - 1);
+    FPercent = 0;
     FKind = pass;
     Draw(false);
 }
@@ -57,11 +79,12 @@ void TProgressLine::Clear() {
 
 std::string TProgressLine::Text() const {
     const double elapsed = std::chrono::duration<double>(FClock() - FStart).count();
-    std::string text = "pass " + std::to_string(FPass) + (FAtMost ? " of at most " : " of ") +
+    std::string text = FNoun + (" " + std::to_string(FPass)) + (FAtMost ? " of at most " : " of ") +
                        std::to_string(FTotal) + ": " + FChunk + " " + FKind + " " +
                        std::to_string(FPercent) + "%, " + FormatClock(elapsed) + " so far";
     // The passes done (the current one by its share) give the time a pass takes.
-    const double done = (FPass - 1) + FPercent / 100.0;
+    const double done =
+        (FPass - 1) + (std::max(FPhase, 0) + FPercent / 100.0) / static_cast<double>(FPhases);
     if (FPass > 1 && done > 0) {
         text += (FAtMost ? ", at most about " : ", about ") +
                 FormatClock(elapsed / done * (FTotal - done)) + " left";

@@ -81,7 +81,9 @@ namespace orvane::platform {
     X(Pipe2, pipe2, int, int*, int)                                                                \
     X(PosixSpawn, posix_spawn, int, pid_t*, const char*, const posix_spawn_file_actions_t*,        \
       const posix_spawnattr_t*, char* const*, char* const*)                                        \
-    X(Waitpid, waitpid, pid_t, pid_t, int*, int)
+    X(Waitpid, waitpid, pid_t, pid_t, int*, int)                                                   \
+    X(Mkdtemp, mkdtemp, char*, char*)                                                              \
+    X(Rmdir, rmdir, int, const char*)
 
 #define ORVANE_OS_CALL_MEMBER(kind, member, result, ...) result (*member)(__VA_ARGS__);
 struct TOsCallTable {

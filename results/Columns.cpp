@@ -287,10 +287,11 @@ TCell TextCell(const std::string& text) {
                 }                                                                                  \
             }                                                                                      \
     }
-#define ORVANE_INFO_FLAG(json, member)                                                             \
+#define ORVANE_INFO_FLAG(json, member, ...)                                                        \
     {                                                                                              \
         json, json, TCellKind::Flag, [](const TRunInfo& i) -> TCell { return bool{i.member}; },    \
-            [](TRunInfo& i, const TCell& cell) { i.member = FlagOf(cell); }                        \
+            [](TRunInfo& i, const TCell& cell) { i.member = FlagOf(cell); } __VA_OPT__(, )         \
+                __VA_ARGS__                                                                        \
     }
 
 #define ORVANE_INFO_COUNT(json, csv, member)                                                       \
@@ -325,9 +326,10 @@ const TInfoField Fields[] = {
              throw EBadCell("\"" + name.substr(0, 40) + "\" is not an access method");
          }
          i.Method = name;
-     }},
-    ORVANE_INFO_FLAG("write_buffered", WriteBuffered),
-    ORVANE_INFO_FLAG("read_buffered", ReadBuffered),
+     },
+     true},
+    ORVANE_INFO_FLAG("write_buffered", WriteBuffered, true),
+    ORVANE_INFO_FLAG("read_buffered", ReadBuffered, true),
     ORVANE_INFO_FLAG("durable", Mode.Durable),
     ORVANE_INFO_FLAG("cold", Mode.Cold),
     {"repeat", "repeat", TCellKind::Count,
@@ -443,7 +445,8 @@ const TInfoField Fields[] = {
      }},
     ORVANE_INFO_TEXT("ceiling_note", "ceiling_note", CeilingNote),
     {"config_hash", "config_hash", TCellKind::Text,
-     [](const TRunInfo& i) -> TCell { return ConfigHash(i); }, [](TRunInfo&, const TCell&) {}},
+     [](const TRunInfo& i) -> TCell { return ConfigHash(i); }, [](TRunInfo&, const TCell&) {},
+     true},
     {"file_size", nullptr, TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.FileSize; },
      [](TRunInfo& i, const TCell& cell) {
          i.FileSize = KnownLabel(FileSizeLabels, cell, "file size");
@@ -451,7 +454,8 @@ const TInfoField Fields[] = {
     {"block_size", nullptr, TCellKind::Text, [](const TRunInfo& i) -> TCell { return i.BlockSize; },
      [](TRunInfo& i, const TCell& cell) {
          i.BlockSize = KnownLabel(BlockSizeLabels, cell, "block size");
-     }},
+     },
+     true},
     ORVANE_INFO_TEXT("test_file", nullptr, TestFile),
 };
 

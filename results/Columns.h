@@ -36,6 +36,9 @@ struct TInfoField {
     TCellKind Kind;
     TCell (*Value)(const TRunInfo&);
     void (*Read)(TRunInfo&, const TCell&);
+    // A setting of one run (its method, buffers, block size) that a matrix, which measures
+    // many, neither writes nor reads.
+    bool RunOnly = false;
 };
 
 // In the order of the CSV columns.

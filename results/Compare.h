@@ -1,5 +1,5 @@
-// Saved runs read back and compared: each run's rows side by side with the first run's,
-// as a ratio, with a note wherever the runs were not measured alike.
+// Saved runs (or matrices) read back and compared: each run's rows side by side with the first
+// run's, as a ratio, with a note wherever the runs were not measured alike.
 #pragma once
 
 #include "results/Report.h"
@@ -24,5 +24,14 @@ std::vector<std::string> MismatchNotes(const std::vector<TSavedRun>& runs);
 // all runs.
 std::string ComparisonText(const std::vector<TSavedRun>& runs, TFormat format,
                            double thresholdPercent = NoiseThresholdPercent);
+
+// The notes on matrices measured unlike the first (file size, mode, cells) or not to their end.
+std::vector<std::string> MatrixMismatchNotes(const std::vector<TSavedMatrix>& matrices);
+
+// Matrices compared cell by cell as runs are row by row: each cell of a later matrix with its
+// verdict against the first's (a configuration that ignores the chunk size once per block
+// size), and one summary per matrix.
+std::string MatrixComparisonText(const std::vector<TSavedMatrix>& matrices, TFormat format,
+                                 double thresholdPercent = NoiseThresholdPercent);
 
 } // namespace orvane::results

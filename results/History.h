@@ -24,4 +24,9 @@ struct THistoryResult {
 // over another file; a file that can't be written is a problem to mention, never a failed run.
 THistoryResult SaveToHistory(const TSavedRun& run);
 
+// "2026-12-08T09-25-31+0000_matrix_16M_x3" for a matrix's start and settings.
+std::string MatrixHistoryFileName(const TSavedMatrix& matrix);
+// The same for a matrix's JSON file.
+THistoryResult SaveMatrixToHistory(const TSavedMatrix& matrix);
+
 } // namespace orvane::results

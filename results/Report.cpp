@@ -121,6 +121,7 @@ std::string Csv(const TSavedRun& run) {
 
 std::string Json(const TSavedRun& run) {
     nlohmann::json document = nlohmann::json::object();
+    document["kind"] = RunKind;
     document["schema"] = ReportSchema;
     for (const TInfoField& field : InfoFields()) {
         PutDotted(document, field.Json, JsonOfCell(field.Value(run.Info)));

@@ -174,42 +174,51 @@ std::string RunLabel(const TRunInfo& info) {
     label += info.BlockSize;
     label += ", file ";
     label += info.FileSize;
+    return label + ModeWords(info) + PlaceAndStart(info, info.Outcome == "stopped");
+}
+
+std::string ModeWords(const TRunInfo& info) {
+    std::string words;
     // A mode whose promise was not kept is named once, by what its summary says of it.
     const auto summarised = [&](const char* mode) {
         return info.ModeSummary.find(mode) != std::string::npos;
     };
     if (info.Mode.Durable && !summarised("durable")) {
-        label += ", durable";
+        words += ", durable";
     }
     if (info.Mode.Cold && !summarised("cold")) {
-        label += ", cold";
+        words += ", cold";
     }
     if (info.Mode.UntilSteady) {
-        label += ", median until steady";
+        words += ", median until steady";
     } else if (info.Mode.Repeats > 1) {
-        label += ", median of " + std::to_string(info.Mode.Repeats);
+        words += ", median of " + std::to_string(info.Mode.Repeats);
     }
     if (!info.ModeSummary.empty()) {
-        label += ", " + info.ModeSummary;
+        words += ", " + info.ModeSummary;
     }
+    return words;
+}
+
+std::string PlaceAndStart(const TRunInfo& info, bool stopped) {
+    std::string words;
     // "ext4 on vda": which file system and device the figures are of.
     if (!info.FileSystem.empty()) {
-        label += ", " + info.FileSystem;
+        words += ", " + info.FileSystem;
         if (!info.BlockDevice.empty()) {
-            label += " on " + info.BlockDevice.substr(info.BlockDevice.rfind('/') + 1);
+            words += " on " + info.BlockDevice.substr(info.BlockDevice.rfind('/') + 1);
         }
     }
-    if (info.Outcome == "stopped") {
-        label += ", stopped";
+    if (stopped) {
+        words += ", stopped";
     }
     // "2026-12-08T10:20:31+01:00" as "2026-12-08 10:20:31".
     std::string start = info.StartTime.substr(0, 19);
     std::replace(start.begin(), start.end(), 'T', ' ');
     if (!start.empty()) {
-        label += ", ";
-        label += start;
+        words += ", " + start;
     }
-    return label;
+    return words;
 }
 
 } // namespace orvane::results

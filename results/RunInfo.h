@@ -106,5 +106,9 @@ std::string CeilingLine(const TRunInfo& info);
 // ext4 on vda, 2026-12-08 10:20:31"; a stopped run and a mode that did not keep its promise
 // say so.
 std::string RunLabel(const TRunInfo& info);
+// The parts of a label after the settings: ", durable, median of 3" as the mode measured, and
+// ", ext4 on vda, stopped, 2026-12-08 10:20:31".
+std::string ModeWords(const TRunInfo& info);
+std::string PlaceAndStart(const TRunInfo& info, bool stopped);
 
 } // namespace orvane::results

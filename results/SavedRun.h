@@ -5,12 +5,14 @@
 
 #include "bench/ResultRow.h"
 #include "fileio/Exception.h"
+#include "results/Matrix.h"
 #include "results/RunInfo.h"
 
 #include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace orvane::results {
@@ -33,11 +35,18 @@ struct TSavedRun {
 inline constexpr std::size_t MaxSavedRunBytes = std::size_t{16} << 20;
 inline constexpr std::size_t MaxSavedRows = 20000;
 
-// Reads a report of either front end, JSON (this layout or an earlier one) or CSV, from a
-// regular file opened without waiting on it.
-TSavedRun LoadSavedRun(const std::string& path);
+// What a results file holds: a run, or a matrix of many configurations.
+using TSavedResults = std::variant<TSavedRun, TSavedMatrix>;
 
-// The same from the file's text; `name` names it in errors.
+// Reads a report of either front end or a matrix, JSON (this layout or an earlier one) or CSV,
+// from a regular file opened without waiting on it; the JSON's "kind" and the CSV's first
+// column tell a matrix from a run.
+TSavedResults LoadSavedResults(const std::string& path);
+TSavedResults ParseSavedResults(std::string_view text, const std::string& name);
+
+// The same where only a run will do: a matrix is refused as not a run.
+TSavedRun LoadSavedRun(const std::string& path);
+// From the file's text; `name` names it in errors.
 TSavedRun ParseSavedRun(std::string_view text, const std::string& name);
 
 // The rows of one pass, in the order saved.

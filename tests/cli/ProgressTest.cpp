@@ -50,6 +50,26 @@ TEST(Progress, CountsPassesAndEstimatesTheTimeLeft) {
     EXPECT_EQ(line.Text(), "pass 2 of at most 4: 1K read 0%, 0:02 so far, at most about 0:06 left");
 }
 
+TEST(Progress, AMatrixCountsCellsEachWithItsTwoPasses) {
+    TPassClock::time_point now{};
+    std::ostringstream out;
+    TProgressLine line(out, [&] { return now; });
+    line.StartCells(4, true);
+    line.CellBegins("file, 1-byte blocks, any chunk size");
+    line.PhaseBegins("write");
+    now += milliseconds(1000);
+    line.PhaseBegins("read");
+    // Half a cell in 1 s: three and a half left, about 7 s.
+    EXPECT_EQ(line.Text(), "cell 1 of at most 4: file, 1-byte blocks, any chunk size read 0%, "
+                           "0:01 so far");
+    line.CellBegins("win32-buffered, 16-byte blocks, chunk 64K");
+    line.PhaseBegins("write");
+    now += milliseconds(1000);
+    line.Percent(50); // a cell and a quarter in 2 s: 2.75 left, 4.4 s
+    EXPECT_EQ(line.Text(), "cell 2 of at most 4: win32-buffered, 16-byte blocks, chunk 64K write "
+                           "50%, 0:02 so far, at most about 0:04 left");
+}
+
 TEST(Progress, ClockTexts) {
     EXPECT_EQ(FormatClock(0), "0:00");
     EXPECT_EQ(FormatClock(59.6), "1:00");

@@ -8,6 +8,7 @@
 #include "platform/OsCalls.h"
 #include "results/Compare.h"
 #include "results/RowFigures.h"
+#include "tests/support/ChartHelper.h"
 #include "tests/support/FleetRuns.h"
 #include "tests/support/PlatformTestSupport.h"
 
@@ -128,36 +129,6 @@ TEST(Report, AForeignOrDamagedFileIsNamedWithItsField) {
     EXPECT_EQ(Report({dir.Path("missing.json")}).code, 1);
     EXPECT_EQ(Report({}).code, 2); // at least one file
 }
-
-// The chart helper of the window's package, as its build made it; none where it is not built.
-const char* ChartHelper() {
-#ifdef ORVANE_CHART_HELPER_PATH
-    return ORVANE_CHART_HELPER_PATH;
-#else
-    return nullptr;
-#endif
-}
-
-// While one lives, orvane-cli finds the chart helper it names.
-class THelperNamed {
-public:
-    explicit THelperNamed(const char* path) {
-        if (const char* before = std::getenv(charts::ChartHelperVariable)) {
-            FBefore = before;
-        }
-        ::setenv(charts::ChartHelperVariable, path, 1);
-    }
-    ~THelperNamed() {
-        if (FBefore) {
-            ::setenv(charts::ChartHelperVariable, FBefore->c_str(), 1);
-        } else {
-            ::unsetenv(charts::ChartHelperVariable);
-        }
-    }
-
-private:
-    std::optional<std::string> FBefore;
-};
 
 TEST(Report, TheChartOfTheRunsIsWrittenAsSvgOrPng) {
     if (ChartHelper() == nullptr) {

@@ -9,6 +9,7 @@
 
 #include <QApplication>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,6 +48,10 @@ public:
         return AddAnswer;
     }
     std::string AskChartFileName() override { return ChartFileAnswer; }
+    std::optional<TMatrixRequest> AskMatrix(const TMatrixRequest& last) override {
+        MatrixAsked.push_back(last);
+        return MatrixAnswer;
+    }
 
     static bool AnyMainFormVisible() {
         for (QWidget* widget : QApplication::topLevelWidgets()) {
@@ -66,6 +71,8 @@ public:
     std::vector<std::string> AddDialogDirectories;
     std::vector<std::string> AddAnswer; // empty: the user cancels
     std::string ChartFileAnswer;        // empty: the user cancels
+    std::vector<TMatrixRequest> MatrixAsked;
+    std::optional<TMatrixRequest> MatrixAnswer; // none: the user cancels
 };
 
 class TFakePriorities : public TPriorities {

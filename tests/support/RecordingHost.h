@@ -3,12 +3,14 @@
 #pragma once
 
 #include "bench/BenchmarkRun.h"
+#include "bench/MatrixPlan.h"
 #include "bench/RunHost.h"
 #include "bench/Scales.h"
 
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace orvane {
@@ -95,6 +97,16 @@ public:
         }
     }
     void ClearResults() override { Record("clear"); }
+    void BeginMatrix(const TMatrixPlan& plan) override {
+        Record("matrix of " + std::to_string(plan.Units().size()));
+    }
+    void MatrixCellBegins(const TMatrixPlan& plan, std::size_t unit) override {
+        Record("cell " + MatrixUnitName(plan.Units()[unit]));
+    }
+    void AddMatrixRow(const TMatrixUnit& unit, const TResultRow& row) override {
+        MatrixRows.push_back({unit, row});
+        Record("matrix row " + MatrixUnitName(unit) + " " + RowCaption(row));
+    }
     void AddResultRow(TResultList list, const TResultRow& row) override {
         (list == TResultList::Write ? WriteRows : ReadRows).push_back(row);
         Record("row " + RowCaption(row));
@@ -115,6 +127,7 @@ public:
     std::string Proposed;
     std::vector<TResultRow> WriteRows;
     std::vector<TResultRow> ReadRows;
+    std::vector<std::pair<TMatrixUnit, TResultRow>> MatrixRows;
     std::int64_t FreeBytesShown = -2;
     int GaugeSteps = 0;
     std::int32_t LastGauge = 0;
