@@ -126,7 +126,7 @@ std::vector<std::size_t> Outliers(std::span<const double> samples) {
 
 bool IsSteady(std::span<const double> samples, double targetPercent) {
     const std::optional<TMedianInterval> interval = MedianInterval(samples);
-    if (samples.size() < MinimumSamples || !interval) {
+    if (samples.size() < SteadySamples || !interval) {
         return false;
     }
     const std::optional<double> halfWidth = interval->RelativeHalfWidth();

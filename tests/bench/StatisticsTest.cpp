@@ -149,11 +149,13 @@ TEST(Statistics, ARowIsSteadyWhenItsIntervalIsWithinTheTarget) {
         bool steady;
     };
     const Case cases[] = {
-        {"half-width 4 %", {0.96, 1.04, 1.0}, 5, true},
-        {"half-width 10 %", {0.9, 1.0, 1.1}, 5, false},
-        {"half-width 10 %, target 12", {0.9, 1.0, 1.1}, 12, true},
-        {"no width", {2, 2, 2}, 5, true},
-        {"two samples are too few", {1, 1}, 5, false},
+        {"half-width 4 %", {0.96, 1.04, 1.0, 0.98, 1.02}, 5, true},
+        {"half-width 10 %", {0.9, 1.0, 1.1, 0.95, 1.05}, 5, false},
+        {"half-width 10 %, target 12", {0.9, 1.0, 1.1, 0.95, 1.05}, 12, true},
+        {"no width", {2, 2, 2, 2, 2}, 5, true},
+        // Agreeing passes say little below five: three give only a 75 % interval.
+        {"three that agree are too few", {0.96, 1.04, 1.0}, 5, false},
+        {"four that agree are too few", {2, 2, 2, 2}, 5, false},
         // The 2nd and 8th of nine: 0.99 and 1.02 around 1.0, whatever the ninth did.
         {"one wild pass of nine", {1, 1.01, 0.99, 1.02, 0.98, 1.0, 1.01, 0.99, 5}, 5, true},
         {"five passes, one wild", {1, 1.01, 0.99, 1.0, 5}, 5, false}, // [min, max]
