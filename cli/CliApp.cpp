@@ -225,30 +225,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
 
     const std::string report = results::ReportText(record.Run(), options.Format);
-    int code = ExitError;
-    switch (outcome) {
-    case TRunOutcome::Completed:
-        code = Deliver(report, options, out, err, ExitOk);
-        break;
-    case TRunOutcome::Stopped:
-        code = Deliver(report, options, out, err, 128 + host.StopSignal());
-        break;
-    case TRunOutcome::Failed:
-        if (record.HasRows()) {
-            // The rows before the error stand.
-            code = Deliver(report, options, out, err, ExitError);
-        }
-        break;
-    case TRunOutcome::NotEnoughSpace:
-    case TRunOutcome::Cancelled:
-    case TRunOutcome::FileExists:
-        return ExitError;
-    }
-    // After the results, where the user reads on: a mode whose figures are not the device's.
-    for (const std::string& warning : record.PromiseWarnings()) {
-        err << "orvane-cli: warning: " << warning << "\n";
-    }
-    return code;
+    return Conclude(
+        outcome, record.HasRows(), host.StopSignal(),
+        [&](int code) { return Deliver(report, options, out, err, code); },
+        record.PromiseWarnings(), err);
 }
 
 } // namespace orvane::cli

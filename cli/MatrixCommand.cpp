@@ -107,7 +107,6 @@ int RunMatrix(const TCliOptions& options, std::ostream& out, std::ostream& err, 
                 << EscapeControls(problem) << "\n";
         }
     }
-    int code = ExitError;
     const results::TSavedMatrix& matrix = record.Matrix();
     // The helper draws from a file: the matrix just made, saved where only this user can see.
     TScratchFolder scratch;
@@ -126,27 +125,8 @@ int RunMatrix(const TCliOptions& options, std::ostream& out, std::ostream& err, 
         return DeliverMatrix(results::MatrixReportText(matrix, options.Format), saved, chartHelper,
                              options, out, err, success);
     };
-    switch (outcome) {
-    case TRunOutcome::Completed:
-        code = deliver(ExitOk);
-        break;
-    case TRunOutcome::Stopped:
-        code = deliver(128 + host.StopSignal());
-        break;
-    case TRunOutcome::Failed:
-        if (record.HasCells()) {
-            deliver(ExitError); // the cells before the error stand, as a stopped matrix
-        }
-        break;
-    case TRunOutcome::NotEnoughSpace:
-    case TRunOutcome::Cancelled:
-    case TRunOutcome::FileExists:
-        return ExitError;
-    }
-    for (const std::string& warning : record.PromiseWarnings()) {
-        err << "orvane-cli: warning: " << warning << "\n";
-    }
-    return code;
+    return Conclude(outcome, record.HasCells(), host.StopSignal(), deliver,
+                    record.PromiseWarnings(), err);
 }
 
 int ReportMatrices(const std::vector<results::TSavedMatrix>& matrices, const TCliOptions& options,

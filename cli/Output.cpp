@@ -2,6 +2,7 @@
 #include "cli/Output.h"
 
 #include "bench/ShownText.h"
+#include "cli/CliApp.h"
 #include "results/SafeWrite.h"
 
 #include <ostream>
@@ -32,6 +33,34 @@ std::string DeliveryProblem(const std::string& path, const char* what) {
     }
     return std::string(what) + " can't be written to " + EscapeControls(path) + ": " +
            EscapeControls(problem);
+}
+
+int Conclude(TRunOutcome outcome, bool measured, int stopSignal,
+             const std::function<int(int code)>& deliver, const std::vector<std::string>& warnings,
+             std::ostream& err) {
+    int code = ExitError;
+    switch (outcome) {
+    case TRunOutcome::Completed:
+        code = deliver(ExitOk);
+        break;
+    case TRunOutcome::Stopped:
+        code = deliver(128 + stopSignal);
+        break;
+    case TRunOutcome::Failed:
+        if (measured) {
+            deliver(ExitError); // what was measured before the error stands
+        }
+        break;
+    case TRunOutcome::NotEnoughSpace:
+    case TRunOutcome::Cancelled:
+    case TRunOutcome::FileExists:
+        return ExitError;
+    }
+    // After the results, where the user reads on: a mode whose figures are not the device's.
+    for (const std::string& warning : warnings) {
+        err << "orvane-cli: warning: " << warning << "\n";
+    }
+    return code;
 }
 
 } // namespace orvane::cli

@@ -2,8 +2,12 @@
 // no result is lost silently and an existing file is replaced only by a complete one.
 #pragma once
 
+#include "bench/BenchmarkRun.h"
+
+#include <functional>
 #include <iosfwd>
 #include <string>
+#include <vector>
 
 namespace orvane::cli {
 
@@ -15,5 +19,13 @@ std::string Deliver(const std::string& text, const std::string& path, std::ostre
 // Empty when `path` can take a file after a run, else the line for the user: checked before
 // a long run, so that it does not end in results that can't be kept.
 std::string DeliveryProblem(const std::string& path, const char* what = "the results");
+
+// How a run or a matrix ends on the command line: what it measured goes out by `deliver`
+// (given the exit code it ends with where the delivery succeeds) where it completed, was
+// stopped by `stopSignal`, or failed after measuring something (`measured`); then the
+// `warnings` that follow the results. The exit code.
+int Conclude(TRunOutcome outcome, bool measured, int stopSignal,
+             const std::function<int(int code)>& deliver, const std::vector<std::string>& warnings,
+             std::ostream& err);
 
 } // namespace orvane::cli
