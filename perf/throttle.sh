@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # A device of known speed for the perf scripts: the disk under a directory throttled to a
 # fixed rate by the block cgroup (v1 blkio or v2 io.max) for the processes run in it, so that
 # a figure that really came from the device lands just under the rate and one from the page

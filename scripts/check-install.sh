@@ -174,8 +174,8 @@ app_deb=$(ls "$build"/orvane_"$version"_*.deb)
 cli_depends=$(dpkg-deb -f "$cli_deb" Depends)
 app_depends=$(dpkg-deb -f "$app_deb" Depends)
 if grep -q libc6 <<<"$cli_depends" && ! grep -qi qt <<<"$cli_depends" &&
-    [ -z "$(tr ',' '\n' <<<"$cli_depends" | sed 's/(.*//; s/ //g' |
-        grep -Ev '^(libc6|libgcc-s1|libstdc\+\+6)$')" ]; then
+    ! tr ',' '\n' <<<"$cli_depends" | sed 's/(.*//; s/ //g' |
+        grep -qEv '^(libc6|libgcc-s1|libstdc\+\+6)$'; then
     ok "orvane-cli depends on: $cli_depends"
 else
     fail "orvane-cli depends on more than libc, libstdc++ and libgcc: $cli_depends"
