@@ -170,6 +170,19 @@ double FixedWidth() {
     return 2 * Margin + 2 * RowLabelWidth + PanelGap;
 }
 
+// The font made smaller until the text fits the width (a tie's "W=WB" in a narrow cell), down
+// to a size still legible.
+QFont FittedFont(const QFont& font, const QString& text, double width) {
+    QFont fitted = font;
+    for (int size = font.pixelSize(); size > 7; --size) {
+        fitted.setPixelSize(size);
+        if (QFontMetricsF(fitted).horizontalAdvance(text) <= width) {
+            break;
+        }
+    }
+    return fitted;
+}
+
 } // namespace
 
 QColor HeatColour(double mibPerSecond, double low, double high) {
@@ -331,7 +344,9 @@ void DrawMatrixPicture(QPainter& painter, const TMatrixPicture& picture,
             }
             if (!cell.Mark.isEmpty()) {
                 painter.setPen(TextOn(cell.Fill));
+                painter.setFont(FittedFont(font, cell.Mark, rect.width() - 2));
                 painter.drawText(rect, Qt::AlignCenter, cell.Mark);
+                painter.setFont(font);
             }
         }
         painter.setPen(QPen(Qt::white, 1));
