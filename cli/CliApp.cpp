@@ -63,9 +63,7 @@ bool OutputsAreTheirOwn(const TCliOptions& options, std::ostream& err) {
         const std::string& path;
         const char* option;
     } outputs[] = {{options.Output, "--output"}, {options.Chart, "--chart"}};
-    if (!options.Chart.empty() && !options.Output.empty() &&
-        SameFile(options.Chart, options.Output)) {
-        err << "orvane-cli: --chart and --output name the same file; each needs its own.\n";
+    if (OutputsCoincide(options.Output, options.Chart, err)) {
         return false;
     }
     for (const auto& output : outputs) {
@@ -93,15 +91,9 @@ int CompareSavedRuns(const TCliOptions& options, std::ostream& out, std::ostream
     if (noHelper) {
         return ExitUsage;
     }
-    for (const auto& [path, what] :
-         {std::pair{&options.Output, "the comparison"}, std::pair{&options.Chart, "the chart"}}) {
-        if (path->empty()) {
-            continue;
-        }
-        if (const std::string problem = DeliveryProblem(*path, what); !problem.empty()) {
-            err << "orvane-cli: " << problem << "\n";
-            return ExitError;
-        }
+    if (!OutputsDeliverable({{options.Output, "the comparison"}, {options.Chart, "the chart"}},
+                            err)) {
+        return ExitError;
     }
     std::vector<results::TSavedRun> runs;
     std::vector<results::TSavedMatrix> matrices;
@@ -183,8 +175,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
                    "of their own.\n";
             return ExitUsage;
         }
-        if (const std::string problem = DeliveryProblem(options.Output); !problem.empty()) {
-            err << "orvane-cli: " << problem << "\n";
+        if (!OutputsDeliverable({{options.Output, "the results"}}, err)) {
             return ExitError;
         }
     }

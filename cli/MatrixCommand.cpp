@@ -23,25 +23,13 @@ namespace orvane::cli {
 
 namespace {
 
-const char* const SameOutputsText =
-    "orvane-cli: --chart and --output name the same file; each needs its own.\n";
-
 // Both outputs can take a file: checked before a matrix that may run for an hour.
 int CheckOutputs(const TCliOptions& options, std::ostream& err) {
-    if (!options.Chart.empty() && !options.Output.empty() &&
-        results::SameFile(options.Chart, options.Output)) {
-        err << SameOutputsText;
+    if (OutputsCoincide(options.Output, options.Chart, err)) {
         return ExitUsage;
     }
-    for (const auto& [path, what] :
-         {std::pair{&options.Output, "the results"}, std::pair{&options.Chart, "the chart"}}) {
-        if (path->empty()) {
-            continue;
-        }
-        if (const std::string problem = DeliveryProblem(*path, what); !problem.empty()) {
-            err << "orvane-cli: " << problem << "\n";
-            return ExitError;
-        }
+    if (!OutputsDeliverable({{options.Output, "the results"}, {options.Chart, "the chart"}}, err)) {
+        return ExitError;
     }
     return ExitOk;
 }

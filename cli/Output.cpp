@@ -35,6 +35,28 @@ std::string DeliveryProblem(const std::string& path, const char* what) {
            EscapeControls(problem);
 }
 
+bool OutputsDeliverable(std::initializer_list<TOutputTarget> outputs, std::ostream& err) {
+    for (const TOutputTarget& output : outputs) {
+        if (output.Path.empty()) {
+            continue;
+        }
+        if (const std::string problem = DeliveryProblem(output.Path, output.What);
+            !problem.empty()) {
+            err << "orvane-cli: " << problem << "\n";
+            return false;
+        }
+    }
+    return true;
+}
+
+bool OutputsCoincide(const std::string& output, const std::string& chart, std::ostream& err) {
+    if (chart.empty() || output.empty() || !results::SameFile(chart, output)) {
+        return false;
+    }
+    err << "orvane-cli: --chart and --output name the same file; each needs its own.\n";
+    return true;
+}
+
 int Conclude(TRunOutcome outcome, bool measured, int stopSignal,
              const std::function<int(int code)>& deliver, const std::vector<std::string>& warnings,
              std::ostream& err) {

@@ -5,6 +5,7 @@
 #include "bench/BenchmarkRun.h"
 
 #include <functional>
+#include <initializer_list>
 #include <iosfwd>
 #include <string>
 #include <vector>
@@ -19,6 +20,19 @@ std::string Deliver(const std::string& text, const std::string& path, std::ostre
 // Empty when `path` can take a file after a run, else the line for the user: checked before
 // a long run, so that it does not end in results that can't be kept.
 std::string DeliveryProblem(const std::string& path, const char* what = "the results");
+
+// A path the user named for an output (empty where not asked) and what it would hold.
+struct TOutputTarget {
+    const std::string& Path;
+    const char* What;
+};
+
+// Every asked output checked by DeliveryProblem before the work starts; the first that can't
+// take a file is said on `err`: false.
+bool OutputsDeliverable(std::initializer_list<TOutputTarget> outputs, std::ostream& err);
+
+// Where `--chart` and `--output` are both given and name one file, says so on `err`: true.
+bool OutputsCoincide(const std::string& output, const std::string& chart, std::ostream& err);
 
 // How a run or a matrix ends on the command line: what it measured goes out by `deliver`
 // (given the exit code it ends with where the delivery succeeds) where it completed, was
